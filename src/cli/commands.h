@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QStringList>
+
+namespace mendral::cli {
+
+/** Each command takes its own arguments (after the command name) and returns the exit code. */
+int scanCommand(const QStringList &args);
+
+} // namespace mendral::cli

@@ -1,0 +1,36 @@
+// mendral-cli: the culling pipeline without a window.
+
+#include "commands.h"
+
+#include "platform/filepath.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+void usage()
+{
+    std::fprintf(stderr, "usage: mendral-cli scan FOLDER [--top-level]\n");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 2) {
+        usage();
+        return 2;
+    }
+    // Arguments are file names: keep bytes that are not UTF-8.
+    QStringList args;
+    for (int i = 2; i < argc; ++i)
+        args.append(mendral::pathFromBytes(QByteArray(argv[i])));
+    if (std::strcmp(argv[1], "scan") == 0)
+        return mendral::cli::scanCommand(args);
+    usage();
+    return 2;
+}
