@@ -1,0 +1,3 @@
+target_sources(mendral_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/filepath.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/imagemeta.cpp)

@@ -1,0 +1,1 @@
+mendral_test(model_test model/photo_test.cpp)

@@ -1,0 +1,1 @@
+mendral_test(platform_test platform/filepath_test.cpp)
