@@ -1,0 +1,6 @@
+# Faces and landmarks: dlib's HOG detector and its 68-point landmark model.
+# GLOBAL: mendral_core is static, so the executables of tests and benchmarks link dlib too.
+find_package(dlib REQUIRED GLOBAL)
+target_sources(mendral_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/faceshape.cpp)
+target_link_libraries(mendral_core PRIVATE dlib::dlib)
