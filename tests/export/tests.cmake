@@ -1,0 +1,1 @@
+mendral_test(export_test export/exportservice_test.cpp)
