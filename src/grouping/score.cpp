@@ -1,0 +1,228 @@
+#include "grouping/clusterer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace mendral::Clusterer {
+
+namespace {
+
+constexpr float duplicateDistance = 0.04f;
+constexpr float lowBest = 0.34f;  // below this no member stands out as good
+constexpr float closeGap = 0.035f; // the two best are too close to call
+
+// Higher first; a value that is not a number sorts after every number.
+bool higher(float x, float y)
+{
+    if (std::isnan(y))
+        return !std::isnan(x);
+    return x > y;
+}
+
+float sharpnessFloor(const std::vector<Photo> &photos)
+{
+    std::vector<float> values;
+    for (const Photo &p : photos)
+        if (p.analyzed)
+            values.push_back(p.sharpness);
+    if (values.size() <= 20)
+        return 0.0f;
+    std::sort(values.begin(), values.end(), [](float x, float y) { return higher(y, x); });
+    const size_t k = std::min(size_t(double(values.size()) * 0.12), values.size() - 1);
+    return values[k];
+}
+
+float confidenceFrom(float gap)
+{
+    const float c = std::min(gap / 0.1f, 1.0f);
+    return c >= 0.0f ? c : 0.0f;
+}
+
+// Best and second-best of at least two scores.
+std::pair<float, float> topTwo(std::vector<float> values)
+{
+    std::partial_sort(values.begin(), values.begin() + 2, values.end(), higher);
+    return {values[0], values[1]};
+}
+
+// Mean of the members' prints of the last print's length, or empty when there is none.
+std::vector<float> meanPrint(const std::vector<const Photo *> &members)
+{
+    int withPrint = 0;
+    size_t length = 0;
+    for (const Photo *p : members)
+        if (p->featurePrint) {
+            ++withPrint;
+            length = p->featurePrint->size();
+        }
+    if (withPrint <= 1 || length == 0)
+        return {};
+    std::vector<float> sum(length, 0.0f);
+    for (const Photo *p : members)
+        if (p->featurePrint && p->featurePrint->size() == length)
+            for (size_t e = 0; e < length; ++e)
+                sum[e] += (*p->featurePrint)[e];
+    // Every member with a print counts, whatever its length.
+    const float scale = 1.0f / float(withPrint);
+    for (float &x : sum)
+        x *= scale;
+    return sum;
+}
+
+float memberScore(const Photo &p, float v, float t)
+{
+    float u = 0.6f;
+    if (p.faceCount >= 1)
+        u = p.eyeOpen >= 0.0f ? 0.5f * p.eyeOpen + 0.5f * p.faceQuality : p.faceQuality;
+    float s = t + ((u * 0.32f + v * 0.36f) + p.exposure * 0.14f);
+    if (p.exposure < 0.25f)
+        s *= 0.55f;
+    return s;
+}
+
+bool nearCopy(const Photo &a, const Photo &b)
+{
+    if (!a.featurePrint || !b.featurePrint)
+        return false;
+    const size_t m = std::min(a.featurePrint->size(), b.featurePrint->size());
+    if (m == 0)
+        return false;
+    const float v = 2.0f - 2.0f * dotProduct(a.featurePrint->data(), b.featurePrint->data(), m);
+    return v <= 0.0f || std::sqrt(v) < duplicateDistance;
+}
+
+std::vector<bool> markDuplicates(const std::vector<const Photo *> &members,
+                                 const std::vector<float> &scores)
+{
+    std::vector<bool> dup(members.size(), false);
+    if (members.size() < 2)
+        return dup;
+    std::vector<size_t> order(members.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t x, size_t y) { return higher(scores[x], scores[y]); });
+    std::vector<size_t> kept;
+    for (size_t p : order) {
+        bool copy = false;
+        for (size_t r : kept)
+            if (nearCopy(*members[p], *members[r])) {
+                copy = true;
+                break;
+            }
+        if (copy)
+            dup[p] = true;
+        else
+            kept.push_back(p);
+    }
+    return dup;
+}
+
+QString reasonFor(const Photo &r, float best, float gap, int count, bool &needsReview)
+{
+    if (r.suspectEyes()) {
+        needsReview = true;
+        return QStringLiteral("可能有人闭眼");
+    }
+    if (r.faceCount >= 1 && r.faceQuality < 0.35f) {
+        needsReview = true;
+        return QStringLiteral("有人的表情可能不佳");
+    }
+    if (best < lowBest)
+        return QStringLiteral("组内没有明显更好的");
+    if (gap < closeGap) {
+        needsReview = true;
+        return QStringLiteral("两张太接近，得你来定");
+    }
+    if (r.faceCount >= 1 && r.faceQuality > 0.7f)
+        return QStringLiteral("人脸质量最好");
+    if (count > 2)
+        return QStringLiteral("最清晰且居中");
+    return QStringLiteral("组内综合最佳");
+}
+
+void scoreGroup(PhotoGroup &g, const std::vector<Photo> &photos, float floor)
+{
+    const size_t len = g.indices.size();
+    std::vector<const Photo *> members;
+    members.reserve(len);
+    for (int index : g.indices) {
+        if (index < 0 || size_t(index) >= photos.size())
+            return; // a group that does not fit the photo list is left as it is
+        members.push_back(&photos[size_t(index)]);
+    }
+
+    std::vector<float> sharp(len);
+    for (size_t k = 0; k < len; ++k)
+        sharp[k] = members[k]->analyzed ? members[k]->sharpness : 0.0f;
+    const auto [sMinIt, sMaxIt] = std::minmax_element(sharp.begin(), sharp.end());
+    const float sMin = *sMinIt, sMax = *sMaxIt;
+
+    const std::vector<float> mean = meanPrint(members);
+    std::vector<float> centre(len, 0.0f);
+    for (size_t k = 0; k < len && !mean.empty(); ++k) {
+        const auto &print = members[k]->featurePrint;
+        if (print && print->size() == mean.size())
+            centre[k] = distanceFromDot(dotProduct(print->data(), mean.data(), mean.size()));
+    }
+    const auto [cMinIt, cMaxIt] = std::minmax_element(centre.begin(), centre.end());
+    const float cMin = *cMinIt, cMax = *cMaxIt;
+    const bool centreNeutral = mean.empty() || cMax - cMin < 1e-6f;
+    const bool sharpNeutral = len == 1 || sMax - sMin < 1e-6f;
+
+    std::vector<float> scores(len);
+    for (size_t k = 0; k < len; ++k) {
+        const float v = sharpNeutral ? 0.6f : (sharp[k] - sMin) / (sMax - sMin);
+        const float t = centreNeutral ? 0.108f : (1.0f - (centre[k] - cMin) / (cMax - cMin)) * 0.18f;
+        scores[k] = memberScore(*members[k], v, t);
+    }
+    const std::vector<bool> dup = markDuplicates(members, scores);
+
+    size_t best = 0;
+    for (size_t k = 1; k < len; ++k)
+        if (higher(scores[k], scores[best]))
+            best = k;
+
+    g.scores = scores;
+    g.duplicates = dup;
+    g.recommended = int(best);
+    const Photo &r = *members[best];
+    if (len == 1) {
+        g.confidence = 1.0f;
+        const bool weak = (r.analyzed && floor > 0.0f && r.sharpness < floor) || r.exposure < 0.35f;
+        g.needsReview = weak;
+        g.reason = weak ? QStringLiteral("单张，但质量偏低") : QStringLiteral("单张，唯一");
+        return;
+    }
+
+    const auto [top, second] = topTwo(scores);
+    const float gap = top - second;
+    g.confidence = confidenceFrom(gap);
+    bool needsReview = top < lowBest || gap < closeGap;
+    g.reason = reasonFor(r, top, gap, int(len), needsReview);
+
+    // A near-copy of the best should not make the choice look harder than it is.
+    std::vector<float> distinct;
+    for (size_t k = 0; k < len; ++k)
+        if (!dup[k])
+            distinct.push_back(scores[k]);
+    if (distinct.size() >= 2) {
+        const auto [top2, second2] = topTwo(distinct);
+        g.confidence = confidenceFrom(top2 - second2);
+        if (top2 - second2 < closeGap)
+            needsReview = true;
+    }
+    g.needsReview = needsReview;
+}
+
+} // namespace
+
+void score(std::vector<PhotoGroup> &groups, const std::vector<Photo> &photos)
+{
+    const float floor = sharpnessFloor(photos);
+    for (PhotoGroup &g : groups)
+        if (!g.indices.empty())
+            scoreGroup(g, photos, floor);
+}
+
+} // namespace mendral::Clusterer

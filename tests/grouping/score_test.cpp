@@ -1,0 +1,207 @@
+#include "fixtures.h"
+#include "grouping/clusterer.h"
+
+#include <gtest/gtest.h>
+
+using namespace mendral;
+using namespace mendral::test;
+
+namespace {
+
+PhotoGroup scored(const std::vector<Photo> &photos, std::vector<int> indices = {})
+{
+    if (indices.empty())
+        for (int k = 0; k < int(photos.size()); ++k)
+            indices.push_back(k);
+    std::vector<PhotoGroup> groups(1);
+    groups[0].indices = indices;
+    groups[0].picks = {1};
+    Clusterer::score(groups, photos);
+    EXPECT_EQ(groups[0].picks, std::set<int>{1}); // decisions are not touched
+    return groups[0];
+}
+
+Photo plain(int number, float sharpness, float exposure = 1.0f)
+{
+    Photo p = shot(number, number);
+    p.sharpness = sharpness;
+    p.exposure = exposure;
+    return p;
+}
+
+// Three members scoring 0.62, 0.61 and 0.40, no face rule applying to the best.
+std::vector<Photo> closeCall()
+{
+    Photo x = plain(0, 5.0f); // middle sharpness, no face
+    Photo y = plain(1, 10.0f, 0.5f);
+    y.faceCount = 1;
+    y.faceQuality = 0.225f;
+    Photo z = plain(2, 0.0f);
+    z.faceCount = 1;
+    z.faceQuality = 0.475f;
+    return {x, y, z};
+}
+
+} // namespace
+
+TEST(Scoring, ScoresWeighSharpnessFacesCentreAndExposure)
+{
+    const PhotoGroup g = scored(closeCall());
+    ASSERT_EQ(g.scores.size(), 3u);
+    EXPECT_NEAR(g.scores[0], 0.62f, 1e-6);
+    EXPECT_NEAR(g.scores[1], 0.61f, 1e-6);
+    EXPECT_NEAR(g.scores[2], 0.40f, 1e-6);
+    EXPECT_EQ(g.recommended, 0);
+}
+
+TEST(Scoring, CloseCallNeedsTheUser)
+{
+    const PhotoGroup g = scored(closeCall());
+    EXPECT_EQ(g.reason, "两张太接近，得你来定");
+    EXPECT_TRUE(g.needsReview);
+    EXPECT_NEAR(g.confidence, 0.1f, 1e-5);
+    EXPECT_EQ(g.duplicates, (std::vector<bool>{false, false, false}));
+}
+
+TEST(Scoring, NearCopyOfTheBestDoesNotLowerConfidence)
+{
+    auto photos = closeCall();
+    photos[0].featurePrint = axis(0);
+    photos[1].featurePrint = towards(0, 1, 0.03);
+    photos[2].featurePrint = std::vector<float>{}; // last print empty: no mean print
+    const PhotoGroup g = scored(photos);
+    EXPECT_NEAR(g.scores[0], 0.62f, 1e-6); // centre term still neutral
+    EXPECT_EQ(g.duplicates, (std::vector<bool>{false, true, false}));
+    EXPECT_EQ(g.confidence, 1.0f); // 0.62 against 0.40
+    EXPECT_TRUE(g.needsReview);    // from the first gap
+    EXPECT_EQ(g.reason, "两张太接近，得你来定");
+}
+
+TEST(Scoring, DuplicatesNeedPrintsCloserThanTheLimit)
+{
+    auto photos = closeCall();
+    photos[0].featurePrint = axis(0, 4);
+    photos[1].featurePrint = towards(0, 1, 0.05, 4); // 0.05: not a copy
+    photos[2].featurePrint = std::vector<float>{};
+    EXPECT_EQ(scored(photos).duplicates, (std::vector<bool>{false, false, false}));
+    photos[1].featurePrint.reset();
+    photos[2].featurePrint = axis(0, 4); // same print as the best, but last: the mean exists
+    const PhotoGroup g = scored(photos);
+    EXPECT_TRUE(g.duplicates[2]);
+    EXPECT_FALSE(g.duplicates[1]); // no print: never a duplicate
+}
+
+TEST(Scoring, MeanPrintCountsEveryPrintButAddsOnlyItsLength)
+{
+    // The short print counts in the divisor only: mean = 2/3 of axis 0, so both long prints
+    // sit 0.816 from it while the short one counts as central (0).
+    Photo shortPrint = plain(0, 1.0f);
+    shortPrint.featurePrint = std::vector<float>{1.0f, 0.0f, 0.0f};
+    Photo a = plain(1, 1.0f);
+    a.featurePrint = axis(0, 4);
+    Photo b = plain(2, 1.0f);
+    b.featurePrint = axis(0, 4);
+    const PhotoGroup g = scored({shortPrint, a, b});
+    EXPECT_NEAR(g.scores[0] - g.scores[1], 0.18f, 1e-6);
+    EXPECT_EQ(g.scores[1], g.scores[2]);
+}
+
+TEST(Scoring, EqualSharpnessIsNeutral)
+{
+    const PhotoGroup g = scored({plain(0, 3.0f), plain(1, 3.0f)});
+    EXPECT_NEAR(g.scores[0], 0.108f + 0.192f + 0.216f + 0.14f, 1e-6);
+    EXPECT_EQ(g.scores[0], g.scores[1]);
+    EXPECT_EQ(g.recommended, 0); // first on ties
+    EXPECT_EQ(g.confidence, 0.0f);
+}
+
+TEST(Scoring, DarkPhotoIsPenalised)
+{
+    const PhotoGroup dark = scored({plain(0, 1.0f, 0.2f)});
+    EXPECT_NEAR(dark.scores[0], (0.108f + 0.408f + 0.028f) * 0.55f, 1e-6);
+    const PhotoGroup edge = scored({plain(0, 1.0f, 0.25f)});
+    EXPECT_NEAR(edge.scores[0], 0.108f + 0.408f + 0.035f, 1e-6);
+}
+
+TEST(Scoring, SinglePhotos)
+{
+    const PhotoGroup fine = scored({plain(0, 1.0f, 0.5f)});
+    EXPECT_EQ(fine.confidence, 1.0f);
+    EXPECT_FALSE(fine.needsReview);
+    EXPECT_EQ(fine.reason, "单张，唯一");
+    EXPECT_EQ(fine.duplicates, std::vector<bool>{false});
+
+    const PhotoGroup dim = scored({plain(0, 1.0f, 0.3f)});
+    EXPECT_TRUE(dim.needsReview);
+    EXPECT_EQ(dim.reason, "单张，但质量偏低");
+}
+
+TEST(Scoring, SharpnessFloorNeedsMoreThanTwentyAnalysedPhotos)
+{
+    // Sharpness 0..k-1 over the shoot: with 21 photos the floor is the value at index 2.
+    std::vector<Photo> photos;
+    for (int k = 0; k < 20; ++k)
+        photos.push_back(plain(k, float(k)));
+    EXPECT_EQ(scored(photos, {1}).reason, "单张，唯一");
+    photos.push_back(plain(20, 20.0f));
+    EXPECT_EQ(scored(photos, {1}).reason, "单张，但质量偏低");
+    EXPECT_EQ(scored(photos, {2}).reason, "单张，唯一");
+    photos[5].analyzed = false; // unanalysed photos do not count
+    EXPECT_EQ(scored(photos, {1}).reason, "单张，唯一");
+}
+
+TEST(Scoring, ReasonRules)
+{
+    EXPECT_EQ(scored({plain(0, 0.0f), plain(1, 10.0f)}).reason, "组内综合最佳");
+    EXPECT_EQ(scored({plain(0, 0.0f), plain(1, 10.0f), plain(2, 1.0f)}).reason, "最清晰且居中");
+
+    auto photos = std::vector<Photo>{plain(0, 0.0f), plain(1, 10.0f)};
+    photos[1].faceCount = 1;
+    photos[1].faceQuality = 0.8f;
+    const PhotoGroup clear = scored(photos);
+    EXPECT_EQ(clear.reason, "人脸质量最好");
+    EXPECT_FALSE(clear.needsReview);
+    EXPECT_EQ(clear.confidence, 1.0f);
+
+    photos[1].eyeOpen = 0.2f;
+    const PhotoGroup eyes = scored(photos);
+    EXPECT_EQ(eyes.recommended, 1);
+    EXPECT_EQ(eyes.reason, "可能有人闭眼");
+    EXPECT_TRUE(eyes.needsReview);
+
+    photos[1].eyeOpen = -1.0f;
+    photos[1].faceQuality = 0.3f;
+    EXPECT_EQ(scored(photos).reason, "有人的表情可能不佳");
+}
+
+TEST(Scoring, WeakBestSaysNoneStandsOut)
+{
+    Photo a = plain(0, 0.0f, 0.0f);
+    Photo b = plain(1, 10.0f, 0.0f);
+    b.faceCount = 1;
+    b.faceQuality = 0.5f;
+    b.eyeOpen = 0.4f;
+    const PhotoGroup g = scored({a, b});
+    EXPECT_EQ(g.recommended, 1);
+    EXPECT_NEAR(g.scores[1], (0.108f + 0.144f + 0.36f) * 0.55f, 1e-6);
+    EXPECT_EQ(g.reason, "组内没有明显更好的");
+    EXPECT_TRUE(g.needsReview);
+}
+
+TEST(Scoring, UnanalysedPhotosScoreWithDefaults)
+{
+    Photo raw = plain(0, 50.0f);
+    raw.analyzed = false; // its sharpness is not used
+    const PhotoGroup g = scored({raw, plain(1, 10.0f)});
+    EXPECT_EQ(g.recommended, 1);
+}
+
+TEST(Scoring, EmptyAndMisfitGroupsAreLeftAlone)
+{
+    std::vector<PhotoGroup> groups(2);
+    groups[1].indices = {0, 7};
+    groups[1].reason = "untouched";
+    Clusterer::score(groups, {plain(0, 1.0f)});
+    EXPECT_TRUE(groups[0].scores.empty());
+    EXPECT_EQ(groups[1].reason, "untouched");
+}
