@@ -1,0 +1,1 @@
+mendral_test(bplist_test platform/bplist_test.cpp)
