@@ -24,6 +24,15 @@ CandidateScan scanCandidates(const std::vector<const std::vector<float> *> &prin
                              const std::vector<double> &times, double visualWindow,
                              const std::function<void(double)> &progress)
 {
+    if (auto scan = scanCandidatesBlocked(prints, times, visualWindow, progress))
+        return std::move(*scan);
+    return scanCandidatesPlain(prints, times, visualWindow, progress);
+}
+
+CandidateScan scanCandidatesPlain(const std::vector<const std::vector<float> *> &prints,
+                             const std::vector<double> &times, double visualWindow,
+                             const std::function<void(double)> &progress)
+{
     const int n = int(times.size());
     CandidateScan out;
     out.nearest.assign(size_t(n), noDistance);

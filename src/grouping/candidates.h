@@ -32,6 +32,18 @@ CandidateScan scanCandidates(const std::vector<const std::vector<float> *> &prin
                              const std::vector<double> &times, double visualWindow,
                              const std::function<void(double)> &progress);
 
+/** The same scan pair by pair, the obvious way: the reference for the fast path above, and
+ *  what runs when the prints are not all of one length. */
+CandidateScan scanCandidatesPlain(const std::vector<const std::vector<float> *> &prints,
+                                  const std::vector<double> &times, double visualWindow,
+                                  const std::function<void(double)> &progress);
+
+/** The fast path: all prints of one length, compared in blocks. Nothing when the prints
+ *  differ in length. */
+std::optional<CandidateScan> scanCandidatesBlocked(
+    const std::vector<const std::vector<float> *> &prints, const std::vector<double> &times,
+    double visualWindow, const std::function<void(double)> &progress);
+
 /** Adds (j, d) to a neighbour list under the 30-entry rule. */
 void offerNeighbour(std::vector<Neighbour> &list, int j, float d);
 

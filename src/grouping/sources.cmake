@@ -1,4 +1,5 @@
 set(mendral_grouping_sources
+  ${CMAKE_CURRENT_LIST_DIR}/blockscan.cpp
   ${CMAKE_CURRENT_LIST_DIR}/calibrate.cpp
   ${CMAKE_CURRENT_LIST_DIR}/candidates.cpp
   ${CMAKE_CURRENT_LIST_DIR}/clusterer.cpp

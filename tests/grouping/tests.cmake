@@ -1,5 +1,6 @@
 mendral_test(grouping_test
   grouping/printmath_test.cpp
+  grouping/blockscan_test.cpp
   grouping/calibrate_test.cpp
   grouping/gate_test.cpp
   grouping/run_test.cpp
