@@ -1,6 +1,6 @@
 // Grouping and scoring of synthetic shoots: times at 2,000 and 10,000 photos and how they grow.
 // Wall-clock times suffer when other work shares the machine; the CPU time of this thread is
-// printed beside them. At 2,000 photos the fast candidate scan is also checked against (and
+// printed beside them, best of three runs. At 2,000 photos the fast candidate scan is also checked against (and
 // timed beside) the plain pair-by-pair scan.
 #include "synthetic.h"
 
@@ -93,7 +93,13 @@ int main()
     std::map<int, Timing> timings;
     for (int n : {2000, 10000}) {
         const std::vector<Photo> photos = bench::syntheticShoot(n, 2024u + unsigned(n));
-        const Timing t = measure(photos);
+        // Best of three: the machine is shared, and the best run is the least disturbed.
+        Timing t = measure(photos);
+        for (int repeat = 0; repeat < 2; ++repeat) {
+            const Timing again = measure(photos);
+            if (again.run.cpu + again.score.cpu < t.run.cpu + t.score.cpu)
+                t = again;
+        }
         timings[n] = t;
         std::printf("%6d photos: run %7.1f ms (cpu %7.1f), score %5.1f ms (cpu %5.1f); "
                     "%zu groups, largest %zu, threshold %.3f\n",

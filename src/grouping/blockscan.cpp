@@ -5,6 +5,7 @@
 // its later photos in ascending order, so the result equals the plain scan bit for bit.
 #include "grouping/candidates.h"
 
+#include "grouping/printkernels.h"
 #include "grouping/printmath.h"
 
 #include <algorithm>
@@ -13,60 +14,13 @@
 #include <cstring>
 #include <memory>
 
-// The 16-lane vector type never crosses a function boundary outside this file.
-#pragma GCC diagnostic ignored "-Wpsabi"
-
 namespace mendral::Clusterer {
 
 namespace {
 
-using Lanes = float __attribute__((vector_size(64)));
 constexpr size_t laneCount = 16;
-constexpr int block = 4;      // rows and columns of one block of products
-constexpr int tileRows = 64;  // rows kept hot while all their columns stream past
-
-inline Lanes load(const float *p)
-{
-    Lanes v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-// Lane l + lane l+8, then +4, +2, +1: the fold of dotProduct.
-inline float fold(Lanes s)
-{
-    s += __builtin_shufflevector(s, s, 8, 9, 10, 11, 12, 13, 14, 15, 8, 9, 10, 11, 12, 13, 14, 15);
-    s += __builtin_shufflevector(s, s, 4, 5, 6, 7, 4, 5, 6, 7, 4, 5, 6, 7, 4, 5, 6, 7);
-    s += __builtin_shufflevector(s, s, 2, 3, 2, 3, 2, 3, 2, 3, 2, 3, 2, 3, 2, 3, 2, 3);
-    s += __builtin_shufflevector(s, s, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1);
-    return s[0];
-}
-
-// Dot products of 4 rows with 4 columns (each stride floats, zero-padded to whole lanes).
-__attribute__((target_clones("avx512f", "avx2", "default")))
-void dotBlock(const float *rows, const float *cols, size_t stride, float *out)
-{
-    Lanes acc[block][block] = {};
-    for (size_t k = 0; k < stride; k += laneCount) {
-        Lanes a[block], b[block];
-#pragma GCC unroll 4
-        for (int r = 0; r < block; ++r)
-            a[r] = load(rows + size_t(r) * stride + k);
-#pragma GCC unroll 4
-        for (int c = 0; c < block; ++c)
-            b[c] = load(cols + size_t(c) * stride + k);
-#pragma GCC unroll 4
-        for (int r = 0; r < block; ++r)
-#pragma GCC unroll 4
-            for (int c = 0; c < block; ++c)
-                acc[r][c] += a[r] * b[c];
-    }
-#pragma GCC unroll 4
-    for (int r = 0; r < block; ++r)
-#pragma GCC unroll 4
-        for (int c = 0; c < block; ++c)
-            out[r * block + c] = fold(acc[r][c]);
-}
+constexpr int block = kernels::blockSize; // rows and columns of one block of products
+constexpr int tileRows = 256;              // rows kept hot while all their columns stream past
 
 struct FreeDeleter {
     void operator()(float *p) const { std::free(p); }

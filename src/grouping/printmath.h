@@ -13,8 +13,8 @@ inline constexpr float noDistance = std::numeric_limits<float>::max();
 /**
  * Single-precision dot product of the first n elements. The summation order is fixed so that
  * every code path (scalar, any vector width) gives the same bits: the product of element k is
- * added to partial sum k mod 16 (products and sums rounded separately, never fused), and the
- * 16 partial sums are then folded pairwise: lane l with lane l+8, then +4, +2, +1.
+ * added to partial sum k mod 16 with one rounding (fused multiply-add), and the 16 partial
+ * sums are then folded pairwise: lane l with lane l+8, then +4, +2, +1.
  */
 float dotProduct(const float *a, const float *b, size_t n);
 

@@ -1,6 +1,7 @@
 #include "analysis/colordistance.h"
 #include "fixtures.h"
 #include "grouping/dsu.h"
+#include "grouping/printkernels.h"
 #include "grouping/printmath.h"
 
 #include <gtest/gtest.h>
@@ -14,35 +15,68 @@ using Clusterer::noDistance;
 
 namespace {
 
-// The documented order, element by element: product k into partial sum k mod 16, then fold.
+// The documented order, element by element: product k into partial sum k mod 16 with one
+// rounding, then the pairwise fold.
 float laneOrderDot(const std::vector<float> &a, const std::vector<float> &b, size_t n)
 {
-    volatile float lanes[16] = {};
-    for (size_t k = 0; k < n; ++k) {
-        const float product = a[k] * b[k];
-        lanes[k % 16] = lanes[k % 16] + product;
-    }
+    float lanes[16] = {};
+    for (size_t k = 0; k < n; ++k)
+        lanes[k % 16] = std::fmaf(a[k], b[k], lanes[k % 16]);
     for (int w = 8; w >= 1; w /= 2)
         for (int l = 0; l < w; ++l)
             lanes[l] = lanes[l] + lanes[l + w];
     return lanes[0];
 }
 
+std::pair<std::vector<float>, std::vector<float>> randomPair(std::mt19937 &rng, size_t n)
+{
+    std::normal_distribution<float> g;
+    std::vector<float> a(n), b(n);
+    for (size_t k = 0; k < n; ++k) {
+        a[k] = g(rng);
+        b[k] = g(rng);
+    }
+    return {a, b};
+}
+
+const std::vector<size_t> lengths{0, 1, 15, 16, 17, 31, 33, 100, 128, 479, 480, 481};
+
 } // namespace
 
 TEST(PrintDistance, DotFollowsTheFixedOrderForEveryLength)
 {
     std::mt19937 rng(7);
-    std::normal_distribution<float> g;
-    for (size_t n : {0u, 1u, 15u, 16u, 17u, 31u, 33u, 100u, 479u, 480u, 481u}) {
-        std::vector<float> a(n), b(n);
-        for (size_t k = 0; k < n; ++k) {
-            a[k] = g(rng);
-            b[k] = g(rng);
+    for (size_t n : lengths) {
+        const auto [a, b] = randomPair(rng, n);
+        const float want = laneOrderDot(a, b, n);
+        EXPECT_EQ(Clusterer::dotProduct(a.data(), b.data(), n), want) << "length " << n;
+        EXPECT_EQ(Clusterer::kernels::dotScalar(a.data(), b.data(), n), want) << "length " << n;
+        if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) {
+            EXPECT_EQ(Clusterer::kernels::dotAvx2(a.data(), b.data(), n), want) << "length " << n;
         }
-        const float got = Clusterer::dotProduct(a.data(), b.data(), n);
-        EXPECT_EQ(got, laneOrderDot(a, b, n)) << "length " << n;
+        if (__builtin_cpu_supports("avx512f")) {
+            EXPECT_EQ(Clusterer::kernels::dotAvx512(a.data(), b.data(), n), want) << "length " << n;
+        }
     }
+}
+
+TEST(PrintDistance, BlockOfDotsEqualsSingleDots)
+{
+    // Four rows and four columns of 37 values, padded with zeros to 48.
+    std::mt19937 rng(9);
+    const size_t stride = 48;
+    std::vector<float> rows(4 * stride, 0.0f), cols(4 * stride, 0.0f);
+    for (int r = 0; r < 4; ++r) {
+        const auto [a, b] = randomPair(rng, 37);
+        std::copy(a.begin(), a.end(), rows.begin() + long(r * stride));
+        std::copy(b.begin(), b.end(), cols.begin() + long(r * stride));
+    }
+    float out[16];
+    Clusterer::dotBlock(rows.data(), cols.data(), stride, out);
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            EXPECT_EQ(out[r * 4 + c], Clusterer::kernels::dotScalar(&rows[r * stride],
+                                                                    &cols[c * stride], 37));
 }
 
 TEST(PrintDistance, EmptyVectorHasNoDistance)
