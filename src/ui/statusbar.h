@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+namespace mendral {
+
+class AppStore;
+class ElidedLabel;
+
+/** The bar at the bottom: where the last export went, how many photos are picked and synced. */
+class StatusBar : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit StatusBar(AppStore &store, QWidget *parent = nullptr);
+
+    ElidedLabel *destinationLabel() const { return m_destination; }
+    QWidget *pickedLabel() const { return m_picked; }
+    QLabel *pickedText() const { return m_pickedText; }
+    QLabel *syncedLabel() const { return m_synced; }
+    QPushButton *revealButton() const { return m_reveal; }
+
+protected:
+    void paintEvent(QPaintEvent *) override;
+
+private:
+    void refresh();
+
+    AppStore &m_store;
+    ElidedLabel *m_destination = nullptr;
+    QWidget *m_picked = nullptr;
+    QLabel *m_pickedText = nullptr;
+    QLabel *m_synced = nullptr;
+    QPushButton *m_reveal = nullptr;
+};
+
+} // namespace mendral
