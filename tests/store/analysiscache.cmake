@@ -1,0 +1,1 @@
+mendral_test(analysiscache_test store/analysiscache_test.cpp store/analysiscache_file_test.cpp)
