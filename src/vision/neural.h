@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QString>
 
 #include <optional>
 #include <vector>
@@ -23,5 +24,28 @@ std::optional<std::vector<float>> facePrint(const QImage &faceCrop);
 
 /** Number of whole-body people in the image. */
 std::optional<int> countPeople(const QImage &image);
+
+/**
+ * The folder the model files are read from: $MENDRAL_MODELS when set; otherwise "models" next
+ * to the program when it holds the models; otherwise the per-user folder that scripts/setup
+ * fills, $XDG_DATA_HOME (or ~/.local/share) + "/Mendral/models".
+ */
+QString modelDirectory();
+
+/**
+ * The face of a face crop (the square of 1.18 × the face box around its centre) cut out as the
+ * recognition network wants it: rotated upright and scaled by its 68 landmarks to a
+ * 150-pixel chip whose border is a quarter of the face. Nothing when no landmarks are found.
+ */
+std::optional<QImage> alignedFaceChip(const QImage &faceCrop);
+
+/**
+ * Maps a unit vector v to the unit vector [k·v, √(1 − k²)]: every distance between two mapped
+ * prints is k times the distance between the originals.
+ */
+std::vector<float> scaleDistances(const std::vector<float> &unit, float k);
+
+/** Unit-length copy of `v`; nothing when its length is zero or not finite. */
+std::optional<std::vector<float>> normalised(std::vector<float> v);
 
 } // namespace mendral::neural

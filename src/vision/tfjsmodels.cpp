@@ -1,0 +1,127 @@
+#include "vision/tfjsmodels.h"
+
+#include "vision/tfjsfacenet.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+
+#include <opencv2/dnn.hpp>
+#include <opencv2/imgproc.hpp>
+
+namespace mendral::tfjs {
+
+namespace {
+
+// Centernet was converted for 512 × 512 inputs; its upsampling sizes were folded for that.
+constexpr int centernetNativeSize = 512;
+const std::string centernetBackbone = "tower_0/extern1/hard_swish/mul_1";
+const std::string centernetHeatmaps = "tower_0/keypoints";
+
+std::optional<GraphSpec> centernet(const QString &directory, int inputSize,
+                                   const std::string &output, bool pool, QString *error)
+{
+    if (inputSize < 32 || inputSize % 32 != 0) {
+        if (error)
+            *error = "centernet needs a multiple of 32 as input size";
+        return std::nullopt;
+    }
+    auto graph = loadGraphModel(QDir(directory).filePath(centernetFile), error);
+    if (!graph || !prune(*graph, {output}, error) || !rewriteForOpenCV(*graph, error))
+        return std::nullopt;
+    scaleResizeSizes(*graph, double(inputSize) / centernetNativeSize);
+    const std::string source = throughIdentities(*graph, output);
+    GraphSpec spec;
+    spec.inputSize = inputSize;
+    spec.outputs = {pool ? appendGlobalAveragePool(*graph, source) : source};
+    if (!prune(*graph, spec.outputs, error))
+        return std::nullopt;
+    spec.graph = std::move(*graph);
+    return spec;
+}
+
+cv::Mat rgbMat(const QImage &image)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    return cv::Mat(rgb.height(), rgb.width(), CV_8UC3, const_cast<uchar *>(rgb.constBits()),
+                   size_t(rgb.bytesPerLine()))
+        .clone();
+}
+
+cv::Mat resizedRgb(const QImage &image, int side)
+{
+    cv::Mat rgb = rgbMat(image);
+    if (rgb.cols == side && rgb.rows == side)
+        return rgb;
+    cv::Mat out;
+    const bool shrinking = rgb.cols >= side && rgb.rows >= side;
+    cv::resize(rgb, out, cv::Size(side, side), 0, 0,
+               shrinking ? cv::INTER_AREA : cv::INTER_LINEAR);
+    return out;
+}
+
+} // namespace
+
+std::optional<GraphSpec> sceneGraph(const QString &directory, int inputSize, QString *error)
+{
+    return centernet(directory, inputSize, centernetBackbone, true, error);
+}
+
+std::optional<GraphSpec> peopleGraph(const QString &directory, int inputSize, QString *error)
+{
+    return centernet(directory, inputSize, centernetHeatmaps, false, error);
+}
+
+std::optional<GraphSpec> faceGraph(const QString &directory, QString *error)
+{
+    const QDir dir(directory);
+    QFile file(dir.filePath(faceNetManifestFile));
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = "cannot read " + file.fileName();
+        return std::nullopt;
+    }
+    const auto weights = readWeights(QJsonDocument::fromJson(file.readAll()).array(),
+                                     directory, error);
+    if (!weights)
+        return std::nullopt;
+    auto graph = buildFaceRecognitionGraph(*weights, error);
+    if (!graph)
+        return std::nullopt;
+    GraphSpec spec;
+    spec.graph = std::move(*graph);
+    spec.outputs = {faceNetOutput};
+    spec.inputSize = faceNetInputSize;
+    return spec;
+}
+
+cv::Mat centernetBlob(const QImage &image, int side)
+{
+    if (image.isNull() || side < 1)
+        return {};
+    return cv::dnn::blobFromImage(resizedRgb(image, side), 1.0, cv::Size(), cv::Scalar(), false,
+                                  false, CV_32F);
+}
+
+cv::Mat faceNetBlob(const QImage &chip)
+{
+    if (chip.isNull())
+        return {};
+    return cv::dnn::blobFromImage(resizedRgb(chip, faceNetInputSize), 1.0 / 255, cv::Size(),
+                                  cv::Scalar(faceNetMean[0], faceNetMean[1], faceNetMean[2]),
+                                  false, false, CV_32F);
+}
+
+cv::Mat blobFromRgb(const std::vector<float> &rgb, int side)
+{
+    const int dims[] = {1, 3, side, side};
+    cv::Mat blob(4, dims, CV_32F);
+    float *out = blob.ptr<float>();
+    const size_t plane = size_t(side) * size_t(side);
+    for (size_t i = 0; i < plane && 3 * i + 2 < rgb.size(); ++i)
+        for (size_t c = 0; c < 3; ++c)
+            out[c * plane + i] = rgb[3 * i + c];
+    return blob;
+}
+
+} // namespace mendral::tfjs

@@ -1,0 +1,46 @@
+#pragma once
+
+// Internal to the vision module: the graphs the program runs, how their inputs are made, and
+// where their files are.
+
+#include "vision/tfjsgraph.h"
+
+#include <QImage>
+#include <QString>
+
+#include <opencv2/core/mat.hpp>
+
+namespace mendral::tfjs {
+
+/** File names inside the model directory. */
+inline const QString centernetFile = QStringLiteral("centernet.json");
+inline const QString faceNetManifestFile =
+    QStringLiteral("face_recognition_model-weights_manifest.json");
+
+/** A graph ready for OpenCV and the outputs to fetch from it. */
+struct GraphSpec {
+    GraphDef graph;
+    std::vector<std::string> outputs;
+    int inputSize = 0; // square input side in pixels
+};
+
+/** Centernet's backbone output (`extern1`) averaged over the image: the scene print. */
+std::optional<GraphSpec> sceneGraph(const QString &directory, int inputSize,
+                                    QString *error = nullptr);
+/** Centernet's class heatmaps (80 COCO classes, 0 = person) at a quarter of the input size. */
+std::optional<GraphSpec> peopleGraph(const QString &directory, int inputSize,
+                                     QString *error = nullptr);
+/** face-api's recognition network: 128 values for a 150-pixel aligned face chip. */
+std::optional<GraphSpec> faceGraph(const QString &directory, QString *error = nullptr);
+
+/**
+ * NCHW float blob of `image` scaled (aspect not kept) to side × side RGB: centernet takes
+ * values 0…255, the face network (value − mean) / 255. Empty for a null image.
+ */
+cv::Mat centernetBlob(const QImage &image, int side);
+cv::Mat faceNetBlob(const QImage &chip);
+
+/** An NCHW blob from interleaved RGB floats (rows of side × 3 values). */
+cv::Mat blobFromRgb(const std::vector<float> &rgb, int side);
+
+} // namespace mendral::tfjs
