@@ -1,0 +1,1 @@
+mendral_test(batch_test analysis/batch_test.cpp)
