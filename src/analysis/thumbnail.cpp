@@ -1,0 +1,285 @@
+#include "thumbnail.h"
+
+#include "platform/filepath.h"
+#include "scan/scanner.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+#include <QTransform>
+
+#include <libheif/heif.h>
+#include <libraw/libraw.h>
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace mendral::Analyzer {
+
+namespace {
+
+bool tooManyPixels(qint64 w, qint64 h)
+{
+    return w <= 0 || h <= 0 || w * h > maxSourcePixels;
+}
+
+// Scales a decoded picture down to the bound (never up).
+QImage fitted(const QImage &image, int maxPixel)
+{
+    if (image.isNull())
+        return {};
+    const QSize target = boundedSize(image.size(), maxPixel);
+    if (target == image.size())
+        return image;
+    return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+// ---- Qt readers: JPEG, PNG, TIFF, WebP ----
+
+void allowLargeAllocationsOnce()
+{
+    // Qt refuses images above 128 MB by default, which rules out a 40-megapixel TIFF; the pixel
+    // bound is checked before every read, so allow what that bound needs.
+    static std::once_flag once;
+    std::call_once(once, [] {
+        QImageReader::setAllocationLimit(int(maxSourcePixels * 4 / (1024 * 1024)) + 64);
+    });
+}
+
+QImage readScaled(QImageReader &reader, int maxPixel)
+{
+    // The stored size, before any EXIF rotation; the scaled size is given in the same frame
+    // (giving it upright would distort a rotated image).
+    const QSize stored = reader.size();
+    if (!stored.isValid() || tooManyPixels(stored.width(), stored.height()))
+        return {};
+    const QSize target = boundedSize(stored, maxPixel);
+    if (target != stored)
+        reader.setScaledSize(target);
+    return fitted(reader.read(), maxPixel);
+}
+
+QImage readWithQt(QFile &file, int maxPixel)
+{
+    allowLargeAllocationsOnce();
+    QImageReader reader(&file);
+    reader.setAutoTransform(true);
+    return readScaled(reader, maxPixel);
+}
+
+// ---- libheif: HEIC, HEIF ----
+
+bool looksLikeHeif(QFile &file)
+{
+    const QByteArray head = file.peek(64);
+    if (head.size() < 12)
+        return false;
+    const heif_filetype_result r =
+        heif_check_filetype(reinterpret_cast<const uint8_t *>(head.constData()), int(head.size()));
+    return r == heif_filetype_yes_supported || r == heif_filetype_maybe;
+}
+
+QImage decodeHeif(const heif_image_handle *handle)
+{
+    const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
+    heif_decoding_options *options = heif_decoding_options_alloc();
+    options->convert_hdr_to_8bit = 1;
+    heif_image *img = nullptr;
+    const heif_error err = heif_decode_image(handle, &img, heif_colorspace_RGB,
+                                             alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
+                                             options);
+    heif_decoding_options_free(options);
+    if (err.code != heif_error_Ok || !img)
+        return {};
+    QImage out;
+    int stride = 0;
+    const uint8_t *plane = heif_image_get_plane_readonly(img, heif_channel_interleaved, &stride);
+    const int w = heif_image_get_width(img, heif_channel_interleaved);
+    const int h = heif_image_get_height(img, heif_channel_interleaved);
+    if (plane && w > 0 && h > 0 && heif_image_get_bits_per_pixel_range(img, heif_channel_interleaved) == 8) {
+        // Wrap, then copy: the plane belongs to the heif image freed below.
+        out = QImage(plane, w, h, stride, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888).copy();
+    }
+    heif_image_release(img);
+    return out;
+}
+
+// The smallest embedded thumbnail whose long side reaches maxPixel, or null.
+heif_image_handle *heifThumbnailFor(const heif_image_handle *primary, int maxPixel)
+{
+    const int n = heif_image_handle_get_number_of_thumbnails(primary);
+    if (n <= 0)
+        return nullptr;
+    std::vector<heif_item_id> ids(static_cast<size_t>(n));
+    heif_image_handle_get_list_of_thumbnail_IDs(primary, ids.data(), n);
+    heif_image_handle *best = nullptr;
+    int bestLong = 0;
+    for (heif_item_id id : ids) {
+        heif_image_handle *thumb = nullptr;
+        if (heif_image_handle_get_thumbnail(primary, id, &thumb).code != heif_error_Ok || !thumb)
+            continue;
+        const int w = heif_image_handle_get_width(thumb);
+        const int h = heif_image_handle_get_height(thumb);
+        const int longSide = std::max(w, h);
+        if (!tooManyPixels(w, h) && longSide >= maxPixel && (!best || longSide < bestLong)) {
+            if (best)
+                heif_image_handle_release(best);
+            best = thumb;
+            bestLong = longSide;
+        } else {
+            heif_image_handle_release(thumb);
+        }
+    }
+    return best;
+}
+
+QImage readHeif(const QByteArray &path, int maxPixel)
+{
+    std::unique_ptr<heif_context, decltype(&heif_context_free)> ctx(heif_context_alloc(), heif_context_free);
+    if (!ctx || heif_context_read_from_file(ctx.get(), path.constData(), nullptr).code != heif_error_Ok)
+        return {};
+    heif_image_handle *primary = nullptr;
+    if (heif_context_get_primary_image_handle(ctx.get(), &primary).code != heif_error_Ok || !primary)
+        return {};
+    QImage out;
+    // ispe is the stored size, before libheif applies the file's rotation.
+    if (!tooManyPixels(heif_image_handle_get_ispe_width(primary), heif_image_handle_get_ispe_height(primary))) {
+        if (heif_image_handle *thumb = heifThumbnailFor(primary, maxPixel)) {
+            out = decodeHeif(thumb);
+            heif_image_handle_release(thumb);
+        }
+        if (out.isNull())
+            out = decodeHeif(primary);
+    }
+    heif_image_handle_release(primary);
+    return fitted(out, maxPixel);
+}
+
+// ---- LibRaw: camera RAW ----
+
+// LibRaw's flip code: 3 = upside down, 5 = turned a quarter anticlockwise, 6 = clockwise.
+QImage applyFlip(const QImage &image, int flip)
+{
+    int degrees = 0;
+    switch (flip) {
+    case 3: degrees = 180; break;
+    case 5: degrees = 270; break;
+    case 6: degrees = 90; break;
+    default: return image;
+    }
+    return image.transformed(QTransform().rotate(degrees));
+}
+
+QImage fromProcessed(const libraw_processed_image_t *p, int maxPixel)
+{
+    if (!p)
+        return {};
+    if (p->type == LIBRAW_IMAGE_JPEG) {
+        QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char *>(p->data), int(p->data_size));
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer);
+        reader.setAutoTransform(false); // LibRaw's flip is the orientation that counts
+        return readScaled(reader, maxPixel);
+    }
+    if (p->type != LIBRAW_IMAGE_BITMAP || p->bits != 8 || tooManyPixels(p->width, p->height))
+        return {};
+    const qsizetype stride = qsizetype(p->width) * p->colors;
+    if (p->colors == 3)
+        return QImage(p->data, p->width, p->height, stride, QImage::Format_RGB888).copy();
+    if (p->colors == 1)
+        return QImage(p->data, p->width, p->height, stride, QImage::Format_Grayscale8).copy();
+    return {};
+}
+
+QImage rawPreview(LibRaw &raw, int maxPixel)
+{
+    if (raw.unpack_thumb() != LIBRAW_SUCCESS)
+        return {};
+    int err = 0;
+    libraw_processed_image_t *p = raw.dcraw_make_mem_thumb(&err);
+    QImage out = fromProcessed(p, maxPixel);
+    LibRaw::dcraw_clear_mem(p);
+    return out;
+}
+
+QImage rawHalfSize(LibRaw &raw)
+{
+    raw.imgdata.params.half_size = 1;
+    raw.imgdata.params.use_camera_wb = 1;
+    raw.imgdata.params.output_bps = 8;
+    if (raw.unpack() != LIBRAW_SUCCESS || raw.dcraw_process() != LIBRAW_SUCCESS)
+        return {};
+    int err = 0;
+    libraw_processed_image_t *p = raw.dcraw_make_mem_image(&err);
+    QImage out = fromProcessed(p, 0); // a bitmap: the bound does not apply yet
+    LibRaw::dcraw_clear_mem(p);
+    return out;
+}
+
+QImage readRaw(const QByteArray &path, int maxPixel)
+{
+    auto raw = std::make_unique<LibRaw>();
+    if (raw->open_file(path.constData()) != LIBRAW_SUCCESS)
+        return {};
+    const libraw_image_sizes_t &sizes = raw->imgdata.sizes;
+    if (tooManyPixels(sizes.raw_width, sizes.raw_height))
+        return {};
+    const int flip = sizes.flip;
+    // A half-size development is no larger than this; a preview at least as large is as good.
+    const int halfLong = std::max<int>(sizes.width, sizes.height) / 2;
+    const libraw_thumbnail_t &thumb = raw->imgdata.thumbnail;
+    const int thumbLong = std::max<int>(thumb.twidth, thumb.theight);
+    const bool thumbUnknown = thumb.twidth == 0 || thumb.theight == 0;
+    if (thumb.tlength > 0 && (thumbUnknown || thumbLong >= std::min(maxPixel, halfLong))) {
+        const QImage preview = rawPreview(*raw, maxPixel);
+        // A preview smaller than asked would have to be scaled up: develop instead.
+        const int previewLong = std::max(preview.width(), preview.height());
+        if (!preview.isNull() && (previewLong >= maxPixel || previewLong >= halfLong))
+            return fitted(applyFlip(preview, flip), maxPixel);
+    }
+    // dcraw_process already turns the developed image upright.
+    return fitted(rawHalfSize(*raw), maxPixel);
+}
+
+} // namespace
+
+QSize boundedSize(QSize size, int maxPixel)
+{
+    const int w = size.width();
+    const int h = size.height();
+    const int longSide = std::max(w, h);
+    if (w <= 0 || h <= 0 || maxPixel <= 0 || longSide <= maxPixel)
+        return size;
+    const double f = double(maxPixel) / double(longSide);
+    const int sw = std::max(1, int(w * f + 0.5));
+    const int sh = std::max(1, int(h * f + 0.5));
+    return w >= h ? QSize(maxPixel, sh) : QSize(sw, maxPixel);
+}
+
+QImage thumbnailImage(const QString &url, int maxPixel)
+{
+    if (maxPixel <= 0)
+        return {};
+    try {
+        const QByteArray path = pathToBytes(url);
+        if (Scanner::rawExts().contains(lowerExtension(url)))
+            return readRaw(path, maxPixel);
+        QFile file;
+        if (!openForReading(file, url))
+            return {};
+        // By content, so a HEIC named .jpg still decodes.
+        if (looksLikeHeif(file)) {
+            file.close();
+            return readHeif(path, maxPixel);
+        }
+        return readWithQt(file, maxPixel);
+    } catch (...) {
+        // LibRaw and allocation failures: no rendition.
+        return {};
+    }
+}
+
+} // namespace mendral::Analyzer
