@@ -31,6 +31,8 @@ int main(int argc, char **argv)
         args.append(mendral::pathFromBytes(QByteArray(argv[i])));
     if (std::strcmp(argv[1], "scan") == 0)
         return mendral::cli::scanCommand(args);
+    if (std::strcmp(argv[1], "thumbnail") == 0)
+        return mendral::cli::thumbnailCommand(args);
     usage();
     return 2;
 }

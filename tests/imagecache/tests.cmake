@@ -1,0 +1,1 @@
+mendral_test(imagecache_test imagecache/imagestore_test.cpp imagecache/jpegfile_test.cpp)
