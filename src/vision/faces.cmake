@@ -2,5 +2,11 @@
 # GLOBAL: mendral_core is static, so the executables of tests and benchmarks link dlib too.
 find_package(dlib REQUIRED GLOBAL)
 target_sources(mendral_core PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/faceshape.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/dlibvision.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/eyeoutline.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/facedetector.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/facequality.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/faceshape.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/facevision.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/vision.cpp)
 target_link_libraries(mendral_core PRIVATE dlib::dlib)

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "vision/facedetector.h"
+#include "vision/faceshape.h"
+
+#include <QImage>
+#include <QRectF>
+
+#include <optional>
+
+namespace mendral {
+
+/** The measured parts of a face's capture quality, each in 0…1 (1 is best). */
+struct FaceQualityParts {
+    double sharpness = 0;  // detail inside the face at a fixed scale
+    double exposure = 0;   // face brightness near a mid tone, few clipped pixels
+    double frontality = 0.5; // 1 facing the camera, towards 0 in profile; 0.5 when unknown
+    double eyes = 0.5;     // openness of the less open eye; 0.5 when unknown
+    double confidence = 0; // the detector's score, squashed
+};
+
+/** Weighted sum of the parts (see facequality.cpp), in 0…1. */
+double combineFaceQuality(const FaceQualityParts &parts);
+
+/** Sharpness part from the Laplacian variance of the face at the fixed measuring scale. */
+double sharpnessPart(double laplacianVariance);
+
+/** Exposure part from the face's mean grey (0…1) and its fraction of clipped pixels. */
+double exposurePart(double meanGrey, double clippedFraction);
+
+/** Frontality from the landmarks: how evenly the nose sits between the two sides of the jaw. */
+double frontalityPart(const FaceShape &shape);
+
+/** Confidence part from the detector's score. */
+double confidencePart(double detectorScore);
+
+/** Openness (0…1) of the less open eye, from the landmarks, on the calibrated scale. */
+double eyesPart(const FaceShape &shape);
+
+/**
+ * Measures every part of the face in `faceBox` (pixels of `image`) and combines them.
+ * `shape` is the face's landmarks when they could be found.
+ */
+FaceQualityParts measureFaceQuality(const QImage &image, const QRectF &faceBox,
+                                    const std::optional<FaceShape> &shape, double detectorScore);
+
+/**
+ * Capture quality (0…1) of a detected face in the image it was found in: its landmarks, then
+ * every part measured and combined.
+ */
+double faceCaptureQuality(const QImage &image, const DetectedFace &face);
+
+} // namespace mendral

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "vision/vision.h"
+
+#include <QRectF>
+
+#include <vector>
+
+namespace mendral {
+
+/**
+ * Faces of `image` with their capture quality, largest first, boxes normalised with the origin
+ * at the bottom left. Searched at a long side of 2400 pixels (smaller images are enlarged).
+ */
+std::vector<FaceObservation> detectFaceObservations(const QImage &image);
+
+/**
+ * Faces of `image` with their eye outlines (calibrated; see eyeoutline.h), largest first.
+ * Small images (the eye check hands over crops of at most 160 pixels) are enlarged to a long
+ * side of 480 first so their faces fill the detector's window. A face whose landmarks fail is
+ * listed without eyes.
+ */
+std::vector<FaceLandmarks> detectFaceLandmarks(const QImage &image);
+
+/** A pixel box (y down) as a normalised rectangle with the origin at the bottom left, clipped to the image. */
+NormRect toNormRect(const QRectF &pixels, int width, int height);
+
+} // namespace mendral

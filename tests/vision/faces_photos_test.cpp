@@ -1,0 +1,221 @@
+// Faces, landmarks and eyes on real photos (see testphotos.h for where they come from).
+
+#include "testphotos.h"
+
+#include "vision/facedetector.h"
+#include "vision/facequality.h"
+#include "vision/faceshape.h"
+#include "vision/facevision.h"
+
+#include <QDir>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+using namespace mendral;
+using mendral::test::testPhoto;
+
+namespace {
+
+// The openness score of an outline, as the analysis computes it.
+double openness(const std::vector<QPointF> &pts)
+{
+    double minX = 1e9, maxX = -1e9, minY = 1e9, maxY = -1e9;
+    for (const QPointF &p : pts) {
+        minX = std::min(minX, p.x()), maxX = std::max(maxX, p.x());
+        minY = std::min(minY, p.y()), maxY = std::max(maxY, p.y());
+    }
+    return std::clamp(((maxY - minY) / (maxX - minX) - 0.08) / 0.16, 0.0, 1.0);
+}
+
+QImage darkened(const QImage &image, double factor)
+{
+    QImage out = image.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < out.height(); ++y) {
+        auto *row = reinterpret_cast<QRgb *>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x)
+            row[x] = qRgb(int(qRed(row[x]) * factor), int(qGreen(row[x]) * factor),
+                          int(qBlue(row[x]) * factor));
+    }
+    return out;
+}
+
+QImage blurred(const QImage &image, int factor)
+{
+    return image.scaled(image.width() / factor, image.height() / factor, Qt::IgnoreAspectRatio,
+                        Qt::SmoothTransformation)
+        .scaled(image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+double overlap(const QRectF &a, const QRectF &b)
+{
+    const QRectF i = a.intersected(b);
+    const double u = a.width() * a.height() + b.width() * b.height() - i.width() * i.height();
+    return u > 0 ? i.width() * i.height() / u : 0;
+}
+
+// Quality of the face of `changed` that sits where `face` was; 0 when it is no longer found.
+double qualityAt(const QImage &changed, const DetectedFace &face)
+{
+    for (const DetectedFace &f : detectFaces(changed))
+        if (overlap(f.box, face.box) > 0.5)
+            return faceCaptureQuality(changed, f);
+    return 0;
+}
+
+} // namespace
+
+TEST(FacePhotos, FindsTheFacesOfPortraitsAndGroups)
+{
+    // {photo, faces found at least (tilted heads are missed), faces in the photo}
+    const struct { const char *name; int atLeast, atMost; } photos[] = {
+        {"faces/sample1.jpg", 3, 3}, {"faces/sample2.jpg", 1, 3}, {"faces/sample3.jpg", 3, 3},
+        {"faces/sample4.jpg", 3, 4}, {"faces/sample5.jpg", 5, 5}, {"faces/sample6.jpg", 4, 4},
+        {"faces/astronaut.png", 1, 1}};
+    int tested = 0;
+    for (const auto &p : photos) {
+        const QImage image = testPhoto(p.name);
+        if (image.isNull())
+            continue;
+        ++tested;
+        const std::vector<FaceObservation> faces = detectFaceObservations(image);
+        EXPECT_GE(int(faces.size()), p.atLeast) << p.name;
+        EXPECT_LE(int(faces.size()), p.atMost) << p.name;
+        for (const FaceObservation &f : faces) {
+            ASSERT_TRUE(f.faceCaptureQuality.has_value());
+            EXPECT_GT(*f.faceCaptureQuality, 0.3f) << p.name;
+            EXPECT_LE(*f.faceCaptureQuality, 1.0f);
+            EXPECT_GE(f.boundingBox.x, 0.0);
+            EXPECT_LE(f.boundingBox.maxY(), 1.0);
+            // The faces of these photos are all in the upper part of the frame.
+            EXPECT_GT(f.boundingBox.y + f.boundingBox.h / 2, 0.15) << p.name;
+        }
+        for (size_t i = 1; i < faces.size(); ++i)
+            EXPECT_GE(faces[i - 1].boundingBox.w * faces[i - 1].boundingBox.h + 1e-12,
+                      faces[i].boundingBox.w * faces[i].boundingBox.h);
+    }
+    if (tested == 0)
+        GTEST_SKIP() << mendral::test::missingPhotosReason().toStdString();
+}
+
+TEST(FacePhotos, NoFaceInLandscapes)
+{
+    const QStringList files = QDir(mendral::test::testPhotoDirectory() + "/landscapes")
+                                  .entryList({"*.jpg"}, QDir::Files, QDir::Name);
+    if (files.isEmpty())
+        GTEST_SKIP() << mendral::test::missingPhotosReason().toStdString();
+    for (const QString &file : files) {
+        const QImage image = testPhoto("landscapes/" + file);
+        ASSERT_FALSE(image.isNull()) << file.toStdString();
+        EXPECT_TRUE(detectFaces(image).empty()) << file.toStdString();
+    }
+}
+
+TEST(FacePhotos, LandmarksComeBackInTheCallersPixels)
+{
+    const QImage image = testPhoto("faces/astronaut.png");
+    if (image.isNull())
+        GTEST_SKIP() << mendral::test::missingPhotosReason().toStdString();
+    const std::vector<DetectedFace> faces = detectFaces(image);
+    ASSERT_EQ(faces.size(), 1u);
+    const QRectF box = faces[0].box;
+    const std::optional<FaceShape> shape = faceShape68(image, box);
+    ASSERT_TRUE(shape.has_value());
+    // Eyes inside the box, in its upper half; the subject's right eye on the image's left.
+    for (int i = shape68::rightEyeFirst; i <= shape68::leftEyeLast; ++i) {
+        EXPECT_TRUE(box.contains((*shape)[i])) << i;
+        EXPECT_LT((*shape)[i].y(), box.center().y()) << i;
+    }
+    EXPECT_LT((*shape)[shape68::rightEyeFirst].x(), (*shape)[shape68::leftEyeFirst].x());
+
+    // The same face in an image twice the size: the points scale with it.
+    const QImage twice = image.scaled(image.size() * 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QRectF box2(box.topLeft() * 2, box.size() * 2);
+    const std::optional<FaceShape> shape2 = faceShape68(twice, box2);
+    ASSERT_TRUE(shape2.has_value());
+    for (int i = 0; i < 68; ++i) {
+        EXPECT_NEAR((*shape2)[i].x(), (*shape)[i].x() * 2, 4.0) << i;
+        EXPECT_NEAR((*shape2)[i].y(), (*shape)[i].y() * 2, 4.0) << i;
+    }
+}
+
+TEST(FacePhotos, LandmarksRefuseWhatCannotBeMeasured)
+{
+    const QImage image(200, 200, QImage::Format_RGB32);
+    EXPECT_FALSE(faceShape68(QImage(), QRectF(0, 0, 50, 50)).has_value());
+    EXPECT_FALSE(faceShape68(image, QRectF()).has_value());
+    EXPECT_FALSE(faceShape68(image, QRectF(400, 400, 50, 50)).has_value()); // outside
+    // A face box half out of the image still gives points (the crop is cut at the edge).
+    if (faceShapeModelAvailable()) {
+        EXPECT_TRUE(faceShape68(image, QRectF(-25, -25, 100, 100)).has_value());
+    }
+    EXPECT_TRUE(detectFaces(QImage()).empty());
+    EXPECT_TRUE(detectFaceLandmarks(QImage(1, 1, QImage::Format_RGB32)).empty());
+}
+
+TEST(FacePhotos, OpenEyesScoreAtLeastHalfOnTheEyeCheckCrops)
+{
+    // The analysis checks eyes on the 900-pixel rendition, on a square 1.9 times the face's
+    // side scaled to at most 160 pixels. Every face of these photos has its eyes open.
+    int measured = 0;
+    for (const char *name : {"faces/sample3.jpg", "faces/sample5.jpg", "faces/sample6.jpg",
+                             "faces/astronaut.png"}) {
+        const QImage small = testPhoto(name, 900);
+        if (small.isNull())
+            continue;
+        for (const FaceObservation &face : detectFaceObservations(small)) {
+            const NormRect b = face.boundingBox;
+            const double s = 1.9 * std::max(b.w, b.h);
+            const NormRect square{b.x + b.w / 2 - s / 2, b.y + b.h / 2 - s / 2, s, s};
+            QImage crop = small.copy(toPixelRect(square, small.width(), small.height()));
+            crop = crop.scaled(160, 160, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            const std::vector<FaceLandmarks> marks = detectFaceLandmarks(crop);
+            ASSERT_FALSE(marks.empty()) << name;
+            ASSERT_TRUE(marks[0].leftEye && marks[0].rightEye) << name;
+            const double open = std::min(openness(*marks[0].leftEye), openness(*marks[0].rightEye));
+            EXPECT_GE(open, 0.5) << name;
+            ++measured;
+        }
+    }
+    if (measured == 0)
+        GTEST_SKIP() << mendral::test::missingPhotosReason().toStdString();
+    EXPECT_GE(measured, 13);
+}
+
+TEST(FacePhotos, BlurredAndDarkenedFacesScoreLower)
+{
+    for (const char *name : {"faces/sample6.jpg", "faces/astronaut.png"}) {
+        const QImage image = testPhoto(name);
+        if (image.isNull())
+            GTEST_SKIP() << mendral::test::missingPhotosReason().toStdString();
+        const QImage soft = blurred(image, 4), dark = darkened(image, 0.35);
+        for (const DetectedFace &face : detectFaces(image)) {
+            const double original = faceCaptureQuality(image, face);
+            EXPECT_LT(qualityAt(soft, face), original) << name;
+            EXPECT_LT(qualityAt(dark, face), original) << name;
+        }
+    }
+}
+
+TEST(FacePhotos, ShutEyesScoreLower)
+{
+    const QImage image = testPhoto("faces/astronaut.png");
+    if (image.isNull())
+        GTEST_SKIP() << mendral::test::missingPhotosReason().toStdString();
+    const std::vector<DetectedFace> faces = detectFaces(image);
+    ASSERT_FALSE(faces.empty());
+    const std::optional<FaceShape> shape = faceShape68(image, faces[0].box);
+    ASSERT_TRUE(shape.has_value());
+    // Close both eyes: lids onto the line between the corners.
+    FaceShape shut = *shape;
+    for (int first : {shape68::rightEyeFirst, shape68::leftEyeFirst}) {
+        const QPointF a = shut[first], b = shut[first + 3];
+        for (int i : {1, 2, 4, 5}) {
+            const double t = (i == 1 || i == 5) ? 1.0 / 3 : 2.0 / 3;
+            shut[first + i] = a + (b - a) * t;
+        }
+    }
+    const double open = combineFaceQuality(measureFaceQuality(image, faces[0].box, shape, faces[0].confidence));
+    const double closed = combineFaceQuality(measureFaceQuality(image, faces[0].box, shut, faces[0].confidence));
+    EXPECT_LT(closed, open - 0.2);
+}
