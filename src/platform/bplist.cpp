@@ -1,11 +1,11 @@
 #include "bplist.h"
 
 #include <QHash>
+#include <QtEndian>
 
 #include <bit>
 #include <cstring>
 #include <limits>
-#include <string>
 
 namespace mendral::bplist {
 
@@ -29,15 +29,20 @@ enum : uint8_t {
 constexpr qsizetype kHeaderSize = 8;
 constexpr qsizetype kTrailerSize = 32;
 
-int widthFor(uint64_t value)
+// The fewest bytes that hold value (readers accept any width from 1 to 8 for offsets and refs).
+int bytesFor(uint64_t value)
 {
-    if (value < (uint64_t(1) << 8))
-        return 1;
-    if (value < (uint64_t(1) << 16))
-        return 2;
-    if (value < (uint64_t(1) << 32))
-        return 4;
-    return 8;
+    int width = 1;
+    while (width < 8 && (value >> (8 * width)) != 0)
+        ++width;
+    return width;
+}
+
+// Integer objects come in widths of 1, 2, 4 or 8 bytes.
+int integerWidth(uint64_t value)
+{
+    const int width = bytesFor(value);
+    return width <= 2 ? width : width <= 4 ? 4 : 8;
 }
 
 int log2Width(int width)
@@ -64,27 +69,28 @@ class Writer {
 public:
     QByteArray run(const Value &root)
     {
-        m_out.append("bplist00");
+        put("bplist00", 8);
         collect(root);
         const uint64_t total = m_offsets.size() + m_pending;
-        m_refSize = widthFor(total == 0 ? 0 : total - 1);
+        m_refSize = bytesFor(total == 0 ? 0 : total - 1);
         const uint64_t top = emit(root);
 
-        const uint64_t tableOffset = m_out.size();
+        const uint64_t tableOffset = m_size;
         uint64_t largest = 0;
         for (uint64_t offset : m_offsets)
             largest = std::max(largest, offset);
-        const int offsetSize = widthFor(largest);
+        const int offsetSize = bytesFor(largest);
         for (uint64_t offset : m_offsets)
             putUnsigned(offset, offsetSize);
-        m_out.append(6, '\0');
+        put("\0\0\0\0\0\0", 6);
         putUnsigned(0, 1); // sort version
         putUnsigned(offsetSize, 1);
         putUnsigned(m_refSize, 1);
         putUnsigned(m_offsets.size(), 8);
         putUnsigned(top, 8);
         putUnsigned(tableOffset, 8);
-        return QByteArray(m_out.data(), qsizetype(m_out.size()));
+        m_out.truncate(m_size);
+        return std::move(m_out);
     }
 
 private:
@@ -116,8 +122,9 @@ private:
         m_strings.insert(s, begin());
         if (isAscii(s)) {
             putMarker(kAscii, s.size());
+            char *p = grow(s.size());
             for (QChar c : s)
-                m_out.push_back(char(c.unicode()));
+                *p++ = char(c.unicode());
         } else {
             // Code units as they are, lone surrogates included, so any path round-trips.
             putMarker(kUtf16, s.size());
@@ -168,58 +175,78 @@ private:
         }
         const uint64_t ref = begin();
         if (const auto *b = std::get_if<bool>(&v.data)) {
-            m_out.push_back(*b ? char(0x09) : char(0x08));
+            putByte(*b ? 0x09 : 0x08);
         } else if (const auto *i = std::get_if<int64_t>(&v.data)) {
             putInteger(*i);
         } else if (const auto *r = std::get_if<double>(&v.data)) {
-            m_out.push_back(char(0x23));
+            putByte(0x23);
             putUnsigned(std::bit_cast<uint64_t>(*r), 8);
         } else if (const auto *f = std::get_if<Float>(&v.data)) {
             putFloat(f->value);
         } else if (const auto *bytes = std::get_if<QByteArray>(&v.data)) {
             putMarker(kData, bytes->size());
-            m_out.append(bytes->constData(), bytes->size());
+            put(bytes->constData(), bytes->size());
         }
         return ref;
     }
 
     uint64_t begin()
     {
-        m_offsets.push_back(m_out.size());
+        m_offsets.push_back(m_size);
         return m_offsets.size() - 1;
     }
 
     void putFloat(float x)
     {
-        m_out.push_back(char(0x22));
+        putByte(0x22);
         putUnsigned(std::bit_cast<uint32_t>(x), 4);
     }
 
     void putInteger(int64_t v)
     {
         // Readers take 1-, 2- and 4-byte integers as unsigned and 8-byte ones as signed.
-        const int width = v < 0 ? 8 : widthFor(uint64_t(v));
-        m_out.push_back(char((kInteger << 4) | log2Width(width)));
+        const int width = v < 0 ? 8 : integerWidth(uint64_t(v));
+        putByte((kInteger << 4) | log2Width(width));
         putUnsigned(uint64_t(v), width);
     }
 
     void putMarker(uint8_t type, uint64_t count)
     {
         if (count < 15) {
-            m_out.push_back(char((type << 4) | count));
+            putByte(uint8_t((type << 4) | count));
         } else {
-            m_out.push_back(char((type << 4) | 0xF));
+            putByte(uint8_t((type << 4) | 0xF));
             putInteger(int64_t(count));
         }
     }
 
     void putUnsigned(uint64_t value, int width)
     {
+        char *p = grow(width);
         for (int shift = (width - 1) * 8; shift >= 0; shift -= 8)
-            m_out.push_back(char((value >> shift) & 0xFF));
+            *p++ = char((value >> shift) & 0xFF);
     }
 
-    std::string m_out;
+    void putByte(uint8_t b) { *grow(1) = char(b); }
+
+    void put(const char *data, qsizetype n)
+    {
+        if (n > 0)
+            std::memcpy(grow(n), data, size_t(n));
+    }
+
+    // Room for n more bytes; the buffer grows geometrically and is cut to size at the end.
+    char *grow(qsizetype n)
+    {
+        if (m_size + n > m_out.size())
+            m_out.resize(std::max(m_out.size() * 2, m_size + n + 4096));
+        char *p = m_out.data() + m_size;
+        m_size += n;
+        return p;
+    }
+
+    QByteArray m_out;
+    qsizetype m_size = 0;
     std::vector<uint64_t> m_offsets;
     QHash<QString, uint64_t> m_strings;
     uint64_t m_pending = 0; // objects other than strings
@@ -268,11 +295,19 @@ std::optional<uint64_t> Reader::readUnsigned(qsizetype pos, int width, qsizetype
 {
     if (pos < 0 || width < 1 || width > 8 || limit > m_bytes.size() || pos > limit - width)
         return std::nullopt;
-    const auto *p = reinterpret_cast<const uint8_t *>(m_bytes.constData()) + pos;
-    uint64_t value = 0;
-    for (int i = 0; i < width; ++i)
-        value = (value << 8) | p[i];
-    return value;
+    const uchar *p = reinterpret_cast<const uchar *>(m_bytes.constData()) + pos;
+    switch (width) {
+    case 1: return p[0];
+    case 2: return qFromBigEndian<quint16>(p);
+    case 4: return qFromBigEndian<quint32>(p);
+    case 8: return qFromBigEndian<quint64>(p);
+    default: {
+        uint64_t value = 0;
+        for (int i = 0; i < width; ++i)
+            value = (value << 8) | p[i];
+        return value;
+    }
+    }
 }
 
 std::optional<Reader::Object> Reader::object(uint64_t ref) const
@@ -406,12 +441,28 @@ std::optional<double> Reader::toReal(uint64_t ref) const
     const auto o = object(ref);
     if (!o || (o->marker >> 4) != kReal)
         return std::nullopt;
-    const auto v = readUnsigned(o->body, int(o->count), m_tableOffset);
-    if (!v)
+    return toNumber(ref);
+}
+
+std::optional<double> Reader::toNumber(uint64_t ref) const
+{
+    const auto o = object(ref);
+    if (!o)
         return std::nullopt;
-    if (o->count == 4)
-        return double(std::bit_cast<float>(uint32_t(*v)));
-    return std::bit_cast<double>(*v);
+    const uint8_t type = o->marker >> 4;
+    if (type == kReal) {
+        const auto v = readUnsigned(o->body, int(o->count), m_tableOffset);
+        if (!v)
+            return std::nullopt;
+        if (o->count == 4)
+            return double(std::bit_cast<float>(uint32_t(*v)));
+        return std::bit_cast<double>(*v);
+    }
+    if (type == kInteger) {
+        const auto i = toInteger(ref);
+        return i ? std::optional<double>(double(*i)) : std::nullopt;
+    }
+    return std::nullopt;
 }
 
 bool Reader::isSingleReal(uint64_t ref) const

@@ -82,6 +82,8 @@ public:
     std::optional<int64_t> toInteger(uint64_t ref) const;
     /** Only reals (4- or 8-byte); integers are not converted. */
     std::optional<double> toReal(uint64_t ref) const;
+    /** A real, or an integer taken at its value. */
+    std::optional<double> toNumber(uint64_t ref) const;
     /** True for a 4-byte real. */
     bool isSingleReal(uint64_t ref) const;
     std::optional<QString> toString(uint64_t ref) const;

@@ -74,13 +74,7 @@ std::optional<int> smallInteger(const Reader &r, std::optional<uint64_t> ref)
 // Reals; an integer where a real is expected is taken at its value.
 std::optional<double> real(const Reader &r, std::optional<uint64_t> ref)
 {
-    if (!ref)
-        return std::nullopt;
-    if (const auto v = r.toReal(*ref))
-        return v;
-    if (const auto i = r.toInteger(*ref))
-        return double(*i);
-    return std::nullopt;
+    return ref ? r.toNumber(*ref) : std::nullopt;
 }
 
 std::optional<float> single(const Reader &r, std::optional<uint64_t> ref)
