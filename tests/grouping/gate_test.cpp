@@ -2,12 +2,14 @@
 // (no calibration): loose 0.38, strict 0.323.
 #include "fixtures.h"
 #include "grouping/clusterer.h"
+#include "grouping/gate.h"
 
 #include <gtest/gtest.h>
 
 using namespace mendral;
 using namespace mendral::test;
 using Groups = std::vector<std::vector<int>>;
+using Clusterer::distance;
 
 namespace {
 
@@ -205,4 +207,14 @@ TEST_F(Gates, OnlyFourteenFacesPerSideAreCompared)
     EXPECT_EQ(group(photos), together);
     photos[0].facePrints.erase(photos[0].facePrints.begin());
     EXPECT_EQ(group(photos), apart);
+}
+
+TEST(FaceSets, FarthestIsOneSidedAndHandlesEmptySets)
+{
+    const auto e0 = axis(0), e1 = axis(1), near0 = towards(0, 2, 0.1);
+    const Clusterer::FaceSet a{&e0, &e1}, b{&near0}, none;
+    EXPECT_NEAR(Clusterer::farthest(b, a), 0.1f, 1e-5);           // b's face is in a
+    EXPECT_NEAR(Clusterer::farthest(a, b), distance(e1, near0), 1e-6); // a's second is not
+    EXPECT_EQ(Clusterer::farthest(none, a), 0.0f);
+    EXPECT_EQ(Clusterer::farthest(a, none), Clusterer::noDistance);
 }
