@@ -78,10 +78,11 @@ void measureFaces(PhotoAnalysis &a, const std::vector<FaceObservation> &faces, c
     }
 }
 
-} // namespace
-
-std::optional<PhotoAnalysis> analyze(const QString &url, const Vision &vision)
+std::optional<PhotoAnalysis> analyzeFile(const QString &url, const Vision &vision,
+                                         std::vector<FaceReport> *report)
 {
+    if (report)
+        report->clear();
     QImage small, large;
     if (!renditions(url, small, large))
         return std::nullopt;
@@ -100,8 +101,24 @@ std::optional<PhotoAnalysis> analyze(const QString &url, const Vision &vision)
     if (const std::optional<FacesAndHumans> found = vision.detectFacesAndHumans(large)) {
         measureFaces(a, found->faces, small, large, vision);
         a.humanCount = std::max(0, found->humanCount);
+        if (report)
+            for (const FaceObservation &f : found->faces)
+                report->push_back({f.boundingBox, f.faceCaptureQuality, eyeOpenScore(f, small, vision)});
     }
     return a;
+}
+
+} // namespace
+
+std::optional<PhotoAnalysis> analyze(const QString &url, const Vision &vision)
+{
+    return analyzeFile(url, vision, nullptr);
+}
+
+std::optional<PhotoAnalysis> analyze(const QString &url, const Vision &vision,
+                                     std::vector<FaceReport> &faces)
+{
+    return analyzeFile(url, vision, &faces);
 }
 
 } // namespace mendral::Analyzer

@@ -24,6 +24,17 @@ inline constexpr int analysisVersion = 8;
  */
 std::optional<PhotoAnalysis> analyze(const QString &url, const Vision &vision = defaultVision());
 
+/** One detected face as the analysis saw it, for reports. */
+struct FaceReport {
+    NormRect box;                  // normalised, origin at the bottom left
+    std::optional<float> quality;  // capture quality
+    std::optional<float> eyeOpen;  // eyeOpenScore; nothing when the eyes could not be measured
+};
+
+/** analyze(), also listing every detected face (considered or not) in `faces`. */
+std::optional<PhotoAnalysis> analyze(const QString &url, const Vision &vision,
+                                     std::vector<FaceReport> &faces);
+
 /**
  * Unit-length floats of a feature print (64-bit elements narrowed); a print of near-zero
  * length is returned as it is. Nothing when it has no elements, its data is shorter than its

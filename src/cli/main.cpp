@@ -33,6 +33,8 @@ int main(int argc, char **argv)
         return mendral::cli::scanCommand(args);
     if (std::strcmp(argv[1], "thumbnail") == 0)
         return mendral::cli::thumbnailCommand(args);
+    if (std::strcmp(argv[1], "analyze") == 0)
+        return mendral::cli::analyzeCommand(args);
     usage();
     return 2;
 }
