@@ -263,6 +263,10 @@ QImage thumbnailImage(const QString &url, int maxPixel)
 {
     if (maxPixel <= 0)
         return {};
+    // Only regular files: opening a FIFO would wait for a writer forever.
+    const auto st = statFile(url);
+    if (!st || !st->isRegular)
+        return {};
     try {
         const QByteArray path = pathToBytes(url);
         if (Scanner::rawExts().contains(lowerExtension(url)))

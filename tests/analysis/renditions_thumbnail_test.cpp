@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace mendral;
 
 namespace {
@@ -128,6 +130,16 @@ TEST_F(Thumbnail, BadFilesGiveNothingOrWhatTheDecoderCanGive)
     if (!cut.isNull()) {
         EXPECT_EQ(cut.size(), QSize(200, 150));
     }
+}
+
+TEST_F(Thumbnail, OnlyRegularFilesAreOpened)
+{
+    ASSERT_EQ(::mkfifo(pathToBytes(file("pipe.jpg")).constData(), 0644), 0);
+    EXPECT_TRUE(Analyzer::thumbnailImage(file("pipe.jpg"), 100).isNull()); // returns, does not hang
+    ASSERT_EQ(::mkfifo(pathToBytes(file("pipe.dng")).constData(), 0644), 0);
+    EXPECT_TRUE(Analyzer::thumbnailImage(file("pipe.dng"), 100).isNull());
+    ASSERT_TRUE(test::makeDirectory(file("folder.jpg")));
+    EXPECT_TRUE(Analyzer::thumbnailImage(file("folder.jpg"), 100).isNull());
 }
 
 TEST_F(Thumbnail, HugeDeclaredPngIsRefusedBeforeDecoding)
