@@ -98,6 +98,33 @@ TEST(FacePhotos, FindsTheFacesOfPortraitsAndGroups)
         GTEST_SKIP() << mendral::test::missingPhotosReason().toStdString();
 }
 
+TEST(FacePhotos, FindsFacesOfAbout3PercentOfTheLongSide)
+{
+    const QImage portrait = testPhoto("faces/astronaut.png");
+    const QImage landscape = testPhoto("landscapes/Wood.jpg", 100000);
+    if (portrait.isNull() || landscape.isNull())
+        GTEST_SKIP() << mendral::test::missingPhotosReason().toStdString();
+    const std::vector<DetectedFace> found = detectFaces(portrait);
+    ASSERT_EQ(found.size(), 1u);
+    // Her head with a margin, pasted so that the face box is 3.4 % of the frame's long side,
+    // into a frame larger than the search size and into one smaller than it.
+    const QRectF head = found[0].box.adjusted(-found[0].box.width() * 0.6, -found[0].box.height() * 0.6,
+                                              found[0].box.width() * 0.6, found[0].box.height() * 0.6);
+    for (const int longSide : {3000, 1200}) {
+        QImage frame = landscape.scaled(longSide, longSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        const double scale = 0.034 * longSide / found[0].box.width();
+        const QImage pasted = portrait.copy(head.toAlignedRect())
+                                  .scaled((head.size() * scale).toSize(), Qt::IgnoreAspectRatio,
+                                          Qt::SmoothTransformation);
+        const QPoint at(frame.width() / 3, frame.height() / 3);
+        QPainter(&frame).drawImage(at, pasted);
+        const std::vector<DetectedFace> faces = detectFaces(frame);
+        ASSERT_EQ(faces.size(), 1u) << longSide;
+        EXPECT_NEAR(faces[0].box.center().x(), at.x() + pasted.width() / 2.0, pasted.width() / 4.0);
+        EXPECT_NEAR(faces[0].box.width(), 0.034 * longSide, 0.3 * 0.034 * longSide) << longSide;
+    }
+}
+
 TEST(FacePhotos, NoFaceInLandscapes)
 {
     const QStringList files = QDir(mendral::test::testPhotoDirectory() + "/landscapes")
