@@ -8,8 +8,6 @@
 
 namespace mendral::Clusterer {
 
-std::optional<QStringList> trace;
-
 namespace {
 
 constexpr double burstWindow = 0.8; // seconds: frames this close are one moment

@@ -3,12 +3,11 @@
 #include "analysis/colordistance.h"
 #include "grouping/clusterer.h"
 #include "grouping/printmath.h"
+#include "grouping/trace.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <string>
 
 namespace mendral::Clusterer {
 
@@ -25,19 +24,6 @@ float faceSide(const Photo &p)
 int headCount(const Photo &p)
 {
     return std::max(p.faceCount, p.humanCount);
-}
-
-// printf formatting (not Qt's), so numbers round the way the C library rounds them.
-template <typename... Args>
-QString formatted(const char *format, Args... args)
-{
-    const int length = std::snprintf(nullptr, 0, format, args...);
-    if (length <= 0)
-        return {};
-    std::string text(size_t(length) + 1, '\0');
-    std::snprintf(text.data(), text.size(), format, args...);
-    text.resize(size_t(length));
-    return QString::fromStdString(text);
 }
 
 } // namespace
@@ -172,7 +158,7 @@ void MergeGate::tryUnion(int i, int j, float d, double dt)
             if (dmax >= o.faceGate && dt > o.castWindow)
                 return;
             return mergeWithReason(i, j, ri, rj, d, dt,
-                                   formatted("全员核对通过 dmax=%.3f", double(dmax)));
+                                   formatReason("全员核对通过 dmax=%.3f", double(dmax)));
         }
         if (!facesA.empty() && !facesB.empty()) {
             float dmin = noDistance;
@@ -185,7 +171,7 @@ void MergeGate::tryUnion(int i, int j, float d, double dt)
             // The same person re-shot later: no time limit beyond the visual window.
             if (dmin < o.faceGate)
                 return mergeWithReason(i, j, ri, rj, d, dt,
-                                       formatted("指纹极近 %.3f 确认同人(补拍)", double(dmin)));
+                                       formatReason("指纹极近 %.3f 确认同人(补拍)", double(dmin)));
         }
     }
 
@@ -220,13 +206,8 @@ void MergeGate::mergeWithReason(int i, int j, int ri, int rj, float d, double dt
     if (trace) {
         const Summary &a = m_summary[size_t(ri)];
         const Summary &b = m_summary[size_t(rj)];
-        const QByteArray nameI = m_photos[size_t(i)].name().toUtf8();
-        const QByteArray nameJ = m_photos[size_t(j)].name().toUtf8();
-        const QByteArray reason = why.toUtf8();
-        trace->append(formatted(
-            "merge %s+%s d=%.3f dt=%.0fs scale %.2f/%.2f 人 %d/%d | %s", nameI.constData(),
-            nameJ.constData(), double(d), dt, double(a.side), double(b.side), a.people, b.people,
-            reason.constData()));
+        traceMerge(m_photos[size_t(i)].name(), m_photos[size_t(j)].name(), d, dt, a.side,
+                   b.side, a.people, b.people, why);
     }
     merge(i, j, ri, rj);
 }
