@@ -5,6 +5,11 @@
 
 #include "vision/facedetector.h"
 #include "vision/neural.h"
+#include "vision/tfjsmodels.h"
+#include "vision/tfjsnet.h"
+
+#include <opencv2/dnn.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include <QDir>
 #include <QDirIterator>
@@ -101,6 +106,144 @@ QStringList defaultPhotos()
     return files;
 }
 
+QImage faceCrop(const QImage &image, const QRectF &box, double factor, double shift)
+{
+    const double side = factor * std::max(box.width(), box.height());
+    const QPointF c = box.center() + QPointF(shift * side, shift * side);
+    return image.copy(QRectF(c.x() - side / 2, c.y() - side / 2, side, side).toAlignedRect());
+}
+
+// A face crop as it reaches the program, and altered copies of it.
+std::vector<QImage> faceVariants(const QImage &image, const QRectF &box)
+{
+    const QImage plain = faceCrop(image, box, 1.18, 0);
+    return {faceCrop(image, box, 1.18, 0.06), faceCrop(image, box, 1.18, -0.06),
+            faceCrop(image, box, 1.35, 0), faceCrop(image, box, 1.05, 0),
+            exposed(plain, 1.3), exposed(plain, 0.75), plain.mirrored(true, false)};
+}
+
+// A descriptor of a face crop; the comparison runs several.
+struct FacePrinter {
+    const char *name;
+    std::function<std::optional<std::vector<float>>(const QImage &)> print;
+};
+
+std::optional<std::vector<float>> runNet(const std::shared_ptr<tfjs::NetPool> &net,
+                                         const cv::Mat &blob)
+{
+    if (!net || blob.empty())
+        return std::nullopt;
+    QString error;
+    const auto out = net->run(blob, &error);
+    if (!out) {
+        static bool told = false;
+        if (!told)
+            std::printf("run failed: %s\n", qPrintable(error));
+        told = true;
+        return std::nullopt;
+    }
+    const cv::Mat &m = out->front();
+    return neural::normalised(std::vector<float>(m.ptr<float>(), m.ptr<float>() + m.total()));
+}
+
+cv::Mat rgbBlob(const QImage &image, int side)
+{
+    const QImage rgb = image.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                           .convertToFormat(QImage::Format_RGB888);
+    const cv::Mat mat(rgb.height(), rgb.width(), CV_8UC3, const_cast<uchar *>(rgb.constBits()),
+                      size_t(rgb.bytesPerLine()));
+    return cv::dnn::blobFromImage(mat, 1.0, cv::Size(), cv::Scalar(), false, false, CV_32F);
+}
+
+void compareFaces(const std::vector<QImage> &photos)
+{
+    const QString dir = neural::modelDirectory();
+    std::shared_ptr<tfjs::NetPool> faceNet, faceres;
+    if (auto spec = tfjs::faceGraph(dir))
+        faceNet = tfjs::NetPool::create(spec->graph, spec->outputs);
+    QString error;
+    if (auto graph = tfjs::loadGraphModel(dir + "/faceres.json", &error)) {
+        if (tfjs::rewriteForOpenCV(*graph, &error)
+            && tfjs::prune(*graph, {"global_pooling/Mean"}, &error))
+            faceres = tfjs::NetPool::create(*graph, {"global_pooling/Mean"}, &error);
+    }
+    if (!faceres)
+        std::printf("faceres not loaded: %s\n", qPrintable(error));
+    const std::vector<FacePrinter> printers = {
+        {"face-api net, aligned chip",
+         [&](const QImage &crop) -> std::optional<std::vector<float>> {
+             const auto chip = neural::alignedFaceChip(crop);
+             return chip ? runNet(faceNet, tfjs::faceNetBlob(*chip)) : std::nullopt;
+         }},
+        {"face-api net, plain crop",
+         [&](const QImage &crop) { return runNet(faceNet, tfjs::faceNetBlob(crop)); }},
+        {"faceres, aligned chip",
+         [&](const QImage &crop) -> std::optional<std::vector<float>> {
+             const auto chip = neural::alignedFaceChip(crop);
+             return chip ? runNet(faceres, rgbBlob(*chip, 224)) : std::nullopt;
+         }},
+        {"faceres, plain crop", [&](const QImage &crop) { return runNet(faceres, rgbBlob(crop, 224)); }},
+    };
+
+    struct Face {
+        QImage crop;
+        std::vector<QImage> variants;
+    };
+    std::vector<Face> faces;
+    for (const QImage &photo : photos)
+        for (const DetectedFace &f : detectFaces(photo))
+            faces.push_back({faceCrop(photo, f.box, 1.18, 0), faceVariants(photo, f.box)});
+    std::printf("%zu faces\n", faces.size());
+    if (qEnvironmentVariableIsSet("MENDRAL_BENCH_FACES"))
+        for (size_t i = 0; i < faces.size(); ++i)
+            faces[i].crop.save(qEnvironmentVariable("MENDRAL_BENCH_FACES") + QString("/face%1.png").arg(i));
+    for (const FacePrinter &printer : printers) {
+        Stats stats;
+        std::vector<std::optional<std::vector<float>>> prints;
+        std::vector<double> ms;
+        for (const Face &face : faces) {
+            QElapsedTimer t;
+            t.start();
+            prints.push_back(printer.print(face.crop));
+            ms.push_back(t.nsecsElapsed() / 1e6);
+            for (const QImage &v : face.variants) {
+                const auto other = printer.print(v);
+                if (prints.back() && other)
+                    stats.same.push_back(distance(*prints.back(), *other));
+            }
+        }
+        std::vector<std::pair<float, std::pair<size_t, size_t>>> closest;
+        for (size_t i = 0; i < prints.size(); ++i)
+            for (size_t j = i + 1; j < prints.size(); ++j)
+                if (prints[i] && prints[j]) {
+                    stats.different.push_back(distance(*prints[i], *prints[j]));
+                    closest.push_back({stats.different.back(), {i, j}});
+                }
+        std::sort(closest.begin(), closest.end());
+        std::printf("closest pairs of different faces (face numbers):");
+        for (size_t i = 0; i < std::min<size_t>(4, closest.size()); ++i)
+            std::printf(" %zu-%zu %.3f", closest[i].second.first, closest[i].second.second,
+                        closest[i].first);
+        std::printf("\n");
+        std::sort(ms.begin(), ms.end());
+        std::printf("%s: %.1f ms a face (median, landmarks included when aligned)\n", printer.name,
+                    ms.empty() ? 0.0 : ms[ms.size() / 2]);
+        stats.print(printer.name);
+        // Share of pairs on the right side of the grouping's face gates (same person below
+        // 0.20, different people from 0.38) when every distance is multiplied by k.
+        for (float k : {0.8f, 0.85f, 0.9f, 0.95f, 1.0f, 1.05f, 1.1f}) {
+            const auto below = [&](const std::vector<float> &v, float limit) {
+                return v.empty() ? 0.0
+                                 : 100.0 * double(std::count_if(v.begin(), v.end(), [&](float d) {
+                                       return d * k < limit;
+                                   })) / double(v.size());
+            };
+            std::printf("  k=%.2f: same below 0.20: %5.1f %%   different from 0.38: %5.1f %%\n",
+                        k, below(stats.same, 0.20f), 100.0 - below(stats.different, 0.38f));
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -162,5 +305,11 @@ int main(int argc, char **argv)
         std::printf(" %s=%d", qPrintable(QFileInfo(files[int(i)]).baseName()),
                     neural::countPeople(photos[i]).value_or(-1));
     std::printf("\n");
+
+    std::vector<QImage> portraits;
+    for (const QString &f : files)
+        if (f.contains("/samples/"))
+            portraits.push_back(QImage(f).convertToFormat(QImage::Format_RGB888));
+    compareFaces(portraits);
     return 0;
 }

@@ -115,6 +115,21 @@ std::string nodeName(const std::string &input)
     return name;
 }
 
+void setInputSize(GraphDef &graph, int side)
+{
+    for (NodeDef &n : *graph.mutable_node()) {
+        if (n.op() != "Placeholder")
+            continue;
+        auto it = n.mutable_attr()->find("shape");
+        if (it == n.mutable_attr()->end() || it->second.shape().dim_size() != 4)
+            continue;
+        auto *shape = it->second.mutable_shape();
+        shape->mutable_dim(0)->set_size(1);
+        shape->mutable_dim(1)->set_size(side);
+        shape->mutable_dim(2)->set_size(side);
+    }
+}
+
 std::string throughIdentities(const GraphDef &graph, const std::string &output)
 {
     std::string name = nodeName(output);

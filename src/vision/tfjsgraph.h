@@ -53,6 +53,12 @@ std::string appendGlobalAveragePool(GraphDef &graph, const std::string &output);
  */
 void scaleResizeSizes(GraphDef &graph, double factor);
 
+/**
+ * Declares every 4-D Placeholder as 1 × side × side × channels: OpenCV's importer works out
+ * layer shapes from the declared input shape.
+ */
+void setInputSize(GraphDef &graph, int side);
+
 /** The node an output really comes from: Identity nodes followed to their input (OpenCV drops them). */
 std::string throughIdentities(const GraphDef &graph, const std::string &output);
 

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QPainter>
 
 #include <opencv2/dnn.hpp>
 #include <opencv2/imgproc.hpp>
@@ -30,6 +31,7 @@ std::optional<GraphSpec> centernet(const QString &directory, int inputSize,
     if (!graph || !prune(*graph, {output}, error) || !rewriteForOpenCV(*graph, error))
         return std::nullopt;
     scaleResizeSizes(*graph, double(inputSize) / centernetNativeSize);
+    setInputSize(*graph, inputSize);
     const std::string source = throughIdentities(*graph, output);
     GraphSpec spec;
     spec.inputSize = inputSize;
@@ -110,6 +112,18 @@ cv::Mat faceNetBlob(const QImage &chip)
     return cv::dnn::blobFromImage(resizedRgb(chip, faceNetInputSize), 1.0 / 255, cv::Size(),
                                   cv::Scalar(faceNetMean[0], faceNetMean[1], faceNetMean[2]),
                                   false, false, CV_32F);
+}
+
+QImage letterboxed(const QImage &image)
+{
+    if (image.isNull() || image.width() == image.height())
+        return image;
+    const int side = std::max(image.width(), image.height());
+    QImage square(side, side, QImage::Format_RGB888);
+    square.fill(Qt::black);
+    QPainter painter(&square);
+    painter.drawImage((side - image.width()) / 2, (side - image.height()) / 2, image);
+    return square;
 }
 
 cv::Mat blobFromRgb(const std::vector<float> &rgb, int side)

@@ -40,6 +40,9 @@ std::optional<GraphSpec> faceGraph(const QString &directory, QString *error = nu
 cv::Mat centernetBlob(const QImage &image, int side);
 cv::Mat faceNetBlob(const QImage &chip);
 
+/** `image` centred on a black square (side = its longer side). */
+QImage letterboxed(const QImage &image);
+
 /** An NCHW blob from interleaved RGB floats (rows of side × 3 values). */
 cv::Mat blobFromRgb(const std::vector<float> &rgb, int side);
 

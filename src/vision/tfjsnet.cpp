@@ -55,7 +55,7 @@ std::unique_ptr<cv::dnn::Net> NetPool::makeNet(QString *error) const
     }
 }
 
-std::optional<std::vector<cv::Mat>> NetPool::run(const cv::Mat &blob)
+std::optional<std::vector<cv::Mat>> NetPool::run(const cv::Mat &blob, QString *error)
 {
     std::unique_ptr<cv::dnn::Net> net;
     {
@@ -66,7 +66,7 @@ std::optional<std::vector<cv::Mat>> NetPool::run(const cv::Mat &blob)
         }
     }
     if (!net)
-        net = makeNet(nullptr);
+        net = makeNet(error);
     if (!net)
         return std::nullopt;
     std::optional<std::vector<cv::Mat>> result;
@@ -79,7 +79,9 @@ std::optional<std::vector<cv::Mat>> NetPool::run(const cv::Mat &blob)
         for (cv::Mat &m : outs)
             m = m.clone();
         result = std::move(outs);
-    } catch (const std::exception &) {
+    } catch (const std::exception &e) {
+        if (error)
+            *error = QString::fromUtf8(e.what());
         result.reset();
     }
     std::lock_guard lock(m_mutex);

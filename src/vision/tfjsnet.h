@@ -26,8 +26,8 @@ public:
                                            QString *error = nullptr);
     ~NetPool();
 
-    /** Runs the net on an NCHW float blob; nothing when OpenCV fails. */
-    std::optional<std::vector<cv::Mat>> run(const cv::Mat &blob);
+    /** Runs the net on an NCHW float blob; nothing when OpenCV fails (`error` says why). */
+    std::optional<std::vector<cv::Mat>> run(const cv::Mat &blob, QString *error = nullptr);
 
     const std::vector<std::string> &outputs() const { return m_outputs; }
 

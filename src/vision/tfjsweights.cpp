@@ -89,7 +89,8 @@ std::optional<WeightMap> readWeights(const QJsonArray &manifest, const QString &
             qint64 count = 1;
             for (const QJsonValue &d : spec.value("shape").toArray()) {
                 const qint64 size = d.toInteger(-1);
-                if (size < 0 || size > (qint64(1) << 31)) {
+                // Bounded so that the element count cannot overflow before the size check.
+                if (size < 0 || size > (qint64(1) << 31) || (size && count > (qint64(1) << 40) / size)) {
                     fail(error, "bad shape of " + QString::fromStdString(name));
                     return std::nullopt;
                 }

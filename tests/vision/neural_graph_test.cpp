@@ -1,0 +1,343 @@
+// Graph models: reading model.json, the rewrites OpenCV's importer needs, pruning, and a small
+// model run end to end through OpenCV.
+
+#include "vision/neural.h"
+#include "vision/tfjsgraph.h"
+#include "vision/tfjsmodels.h"
+#include "vision/tfjsnet.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace mendral;
+using namespace mendral::tfjs;
+
+namespace {
+
+// A 1 × 1 convolution from 3 to 2 channels with bias and ReLU (fused), clipped at 6 by
+// Minimum/Maximum, read through an Identity: the shapes TensorFlow.js converters write.
+const char *smallModel = R"({
+ "format": "graph-model",
+ "modelTopology": {"node": [
+  {"name": "x", "op": "Placeholder", "attr": {"dtype": {"type": "DT_FLOAT"},
+    "shape": {"shape": {"dim": [{"size": "1"}, {"size": "4"}, {"size": "4"}, {"size": "3"}]}}}},
+  {"name": "w", "op": "Const", "attr": {"dtype": {"type": "DT_FLOAT"}, "value": {"tensor": {"dtype": "DT_FLOAT",
+    "tensorShape": {"dim": [{"size": "1"}, {"size": "1"}, {"size": "3"}, {"size": "2"}]}}}}},
+  {"name": "b", "op": "Const", "attr": {"dtype": {"type": "DT_FLOAT"}, "value": {"tensor": {"dtype": "DT_FLOAT",
+    "tensorShape": {"dim": [{"size": "2"}]}}}}},
+  {"name": "six", "op": "Const", "attr": {"dtype": {"type": "DT_FLOAT"}, "value": {"tensor": {"dtype": "DT_FLOAT",
+    "tensorShape": {}}}}},
+  {"name": "zero", "op": "Const", "attr": {"dtype": {"type": "DT_FLOAT"}, "value": {"tensor": {"dtype": "DT_FLOAT",
+    "tensorShape": {}}}}},
+  {"name": "conv", "op": "_FusedConv2D", "input": ["x", "w", "b"], "attr": {"T": {"type": "DT_FLOAT"},
+    "strides": {"list": {"i": ["1", "1", "1", "1"]}}, "padding": {"s": "VkFMSUQ="},
+    "data_format": {"s": "TkhXQw=="}, "num_args": {"i": "1"}, "epsilon": {"f": 0},
+    "fused_ops": {"list": {"s": ["Qmlhc0FkZA==", "UmVsdQ=="]}}}},
+  {"name": "min", "op": "Minimum", "input": ["conv", "six"], "attr": {"T": {"type": "DT_FLOAT"}}},
+  {"name": "clip", "op": "Maximum", "input": ["min", "zero", "^x"], "attr": {"T": {"type": "DT_FLOAT"}}},
+  {"name": "out", "op": "Identity", "input": ["clip"], "attr": {"T": {"type": "DT_FLOAT"}}},
+  {"name": "unused", "op": "Sigmoid", "input": ["x"], "attr": {"T": {"type": "DT_FLOAT"}}}
+ ]},
+ "weightsManifest": [{"paths": ["small.bin"], "weights": [
+  {"name": "w", "shape": [1, 1, 3, 2], "dtype": "float32"},
+  {"name": "b", "shape": [2], "dtype": "float32", "quantization": {"dtype": "float16", "original_dtype": "float32"}},
+  {"name": "six", "shape": [], "dtype": "float32"},
+  {"name": "zero", "shape": [], "dtype": "float32"}]}]
+})";
+
+// HWIO weights: output channel 0 = r + g − b, channel 1 = 2r − g.
+const float weights[6] = {1, 2, 1, -1, -1, 0};
+const float bias[2] = {0.5f, -1.0f};
+
+QString writeSmallModel(const QTemporaryDir &dir, const char *json = smallModel)
+{
+    QFile model(dir.filePath("model.json"));
+    EXPECT_TRUE(model.open(QIODevice::WriteOnly));
+    model.write(json);
+    QFile bin(dir.filePath("small.bin"));
+    EXPECT_TRUE(bin.open(QIODevice::WriteOnly));
+    bin.write(reinterpret_cast<const char *>(weights), sizeof weights);
+    const uint16_t halfBias[2] = {0x3800, 0xBC00}; // 0.5, −1
+    bin.write(reinterpret_cast<const char *>(halfBias), sizeof halfBias);
+    const float bounds[2] = {6, 0};
+    bin.write(reinterpret_cast<const char *>(bounds), sizeof bounds);
+    return model.fileName();
+}
+
+const NodeDef *find(const GraphDef &g, const std::string &name)
+{
+    for (const NodeDef &n : g.node())
+        if (n.name() == name)
+            return &n;
+    return nullptr;
+}
+
+NodeDef node(const std::string &name, const std::string &op, std::vector<std::string> inputs)
+{
+    NodeDef n;
+    n.set_name(name);
+    n.set_op(op);
+    for (const auto &i : inputs)
+        n.add_input(i);
+    return n;
+}
+
+Weight floats(std::vector<float> v, std::vector<int64_t> shape = {})
+{
+    Weight w;
+    w.floats = std::move(v);
+    w.shape = std::move(shape);
+    return w;
+}
+
+} // namespace
+
+TEST(GraphModel, ConstsGetTheirValuesAndScalarsUseTypedFields)
+{
+    QTemporaryDir dir;
+    const auto graph = loadGraphModel(writeSmallModel(dir));
+    ASSERT_TRUE(graph);
+    EXPECT_EQ(*constValues(*find(*graph, "w")), std::vector<float>(weights, weights + 6));
+    EXPECT_EQ(*constValues(*find(*graph, "b")), std::vector<float>(bias, bias + 2));
+    const auto &six = find(*graph, "six")->attr().at("value").tensor();
+    EXPECT_TRUE(six.tensor_content().empty()); // a scalar in tensor_content crashes the importer
+    ASSERT_EQ(six.float_val_size(), 1);
+    EXPECT_EQ(six.float_val(0), 6.0f);
+}
+
+TEST(GraphModel, MissingWeightsOrBrokenJsonGiveNothing)
+{
+    QTemporaryDir dir;
+    const QString path = writeSmallModel(dir);
+    QFile::remove(dir.filePath("small.bin"));
+    QString error;
+    EXPECT_FALSE(loadGraphModel(path, &error));
+    EXPECT_FALSE(error.isEmpty());
+
+    QTemporaryDir other;
+    std::string truncated(smallModel);
+    truncated.resize(truncated.size() / 2);
+    EXPECT_FALSE(loadGraphModel(writeSmallModel(other, truncated.c_str())));
+    EXPECT_FALSE(loadGraphModel(dir.filePath("nothing.json")));
+}
+
+TEST(GraphRewrite, FusedConvolutionSplitsAndTheLastNodeKeepsTheName)
+{
+    QTemporaryDir dir;
+    auto graph = loadGraphModel(writeSmallModel(dir));
+    ASSERT_TRUE(graph);
+    ASSERT_TRUE(rewriteForOpenCV(*graph));
+    const NodeDef *relu = find(*graph, "conv");
+    ASSERT_TRUE(relu);
+    EXPECT_EQ(relu->op(), "Relu");
+    const NodeDef *bias = find(*graph, nodeName(relu->input(0)));
+    ASSERT_TRUE(bias);
+    EXPECT_EQ(bias->op(), "BiasAdd");
+    EXPECT_EQ(bias->input(1), "b");
+    const NodeDef *conv = find(*graph, bias->input(0));
+    ASSERT_TRUE(conv);
+    EXPECT_EQ(conv->op(), "Conv2D");
+    EXPECT_EQ(conv->attr().at("padding").s(), "VALID");
+    EXPECT_FALSE(conv->attr().count("fused_ops"));
+    // The clip became Relu6 of the convolution; the control input is gone.
+    const NodeDef *clip = find(*graph, "clip");
+    EXPECT_EQ(clip->op(), "Relu6");
+    ASSERT_EQ(clip->input_size(), 1);
+    EXPECT_EQ(clip->input(0), "conv");
+}
+
+TEST(GraphRewrite, UnsupportedFusedActivationIsRefused)
+{
+    GraphDef g;
+    NodeDef fused = node("c", "_FusedConv2D", {"x", "w", "b", "alpha"});
+    auto *ops = (*fused.mutable_attr())["fused_ops"].mutable_list();
+    ops->add_s("BiasAdd");
+    ops->add_s("Prelu");
+    *g.add_node() = fused;
+    QString error;
+    EXPECT_FALSE(rewriteForOpenCV(g, &error));
+    EXPECT_TRUE(error.contains("Prelu"));
+}
+
+TEST(GraphRewrite, OnlyAClipToZeroAndSixBecomesRelu6)
+{
+    GraphDef g;
+    *g.add_node() = node("x", "Placeholder", {});
+    *g.add_node() = makeConst("five", floats({5}));
+    *g.add_node() = makeConst("zero", floats({0}));
+    *g.add_node() = node("min", "Minimum", {"x", "five"});
+    *g.add_node() = node("max", "Maximum", {"min", "zero"});
+    ASSERT_TRUE(rewriteForOpenCV(g));
+    EXPECT_EQ(find(g, "max")->op(), "Maximum");
+    EXPECT_EQ(find(g, "min")->op(), "Minimum");
+}
+
+TEST(GraphRewrite, AddOfScaledTensorBecomesSubOfNegatedScale)
+{
+    GraphDef g;
+    *g.add_node() = node("a", "Placeholder", {});
+    *g.add_node() = node("b", "Relu", {"a"});
+    *g.add_node() = makeConst("c", floats({2, -3}, {2}));
+    *g.add_node() = node("mul", "Mul", {"b", "c"});
+    *g.add_node() = node("sum", "AddV2", {"a", "mul"});
+    *g.add_node() = node("other", "Relu", {"mul"}); // the Mul has another consumer
+    ASSERT_TRUE(rewriteForOpenCV(g));
+    const NodeDef *sum = find(g, "sum");
+    EXPECT_EQ(sum->op(), "Sub");
+    EXPECT_EQ(sum->input(0), "a");
+    const NodeDef *negMul = find(g, sum->input(1));
+    ASSERT_TRUE(negMul);
+    EXPECT_EQ(negMul->input(0), "b");
+    EXPECT_EQ(*constValues(*find(g, negMul->input(1))), (std::vector<float>{-2, 3}));
+    // The shared Mul and its constant are untouched.
+    EXPECT_EQ(*constValues(*find(g, "c")), (std::vector<float>{2, -3}));
+    EXPECT_EQ(find(g, "other")->input(0), "mul");
+}
+
+TEST(GraphRewrite, AddWithConstantShiftStaysAnAdd)
+{
+    // Batch-norm's shift: Add(Mul(x, scale), shift) with a constant shift is left alone.
+    GraphDef g;
+    *g.add_node() = node("x", "Placeholder", {});
+    *g.add_node() = makeConst("scale", floats({2}, {1}));
+    *g.add_node() = makeConst("shift", floats({1}, {1}));
+    *g.add_node() = node("mul", "Mul", {"x", "scale"});
+    *g.add_node() = node("add", "Add", {"shift", "mul"});
+    ASSERT_TRUE(rewriteForOpenCV(g));
+    EXPECT_EQ(find(g, "add")->op(), "Add");
+}
+
+TEST(GraphPrune, KeepsWhatOutputsNeedInOrder)
+{
+    QTemporaryDir dir;
+    auto graph = loadGraphModel(writeSmallModel(dir));
+    ASSERT_TRUE(graph);
+    ASSERT_TRUE(prune(*graph, {"out:0"}));
+    EXPECT_FALSE(find(*graph, "unused"));
+    std::vector<std::string> names;
+    for (const NodeDef &n : graph->node())
+        names.push_back(n.name());
+    EXPECT_EQ(names.front(), "x");
+    EXPECT_EQ(names.back(), "out");
+    EXPECT_EQ(names.size(), 9u);
+    EXPECT_FALSE(prune(*graph, {"nowhere"}));
+}
+
+TEST(GraphShapes, ResizeSizesFollowTheInputOnceEachAndIdentitiesAreSkipped)
+{
+    GraphDef g;
+    *g.add_node() = node("x", "Placeholder", {});
+    Weight size;
+    size.isInt = true;
+    size.shape = {2};
+    size.ints = {32, 24};
+    *g.add_node() = makeConst("size", size);
+    *g.add_node() = makeConst("other", floats({32, 24}, {2}));
+    *g.add_node() = node("up1", "ResizeBilinear", {"x", "size"});
+    *g.add_node() = node("up2", "ResizeBilinear", {"x", "size"}); // shares the size
+    *g.add_node() = node("id", "Identity", {"up1"});
+    *g.add_node() = node("id2", "Identity", {"id:0"});
+    scaleResizeSizes(g, 0.75);
+    EXPECT_EQ(*constValues(*find(g, "size")), (std::vector<float>{24, 18}));
+    EXPECT_EQ(*constValues(*find(g, "other")), (std::vector<float>{32, 24}));
+    EXPECT_EQ(throughIdentities(g, "id2"), "up1");
+    EXPECT_EQ(throughIdentities(g, "up2"), "up2");
+}
+
+TEST(GraphRun, SmallModelThroughOpenCVMatchesHandComputation)
+{
+    QTemporaryDir dir;
+    auto graph = loadGraphModel(writeSmallModel(dir));
+    ASSERT_TRUE(graph);
+    ASSERT_TRUE(rewriteForOpenCV(*graph));
+    const std::string output = throughIdentities(*graph, "out");
+    ASSERT_TRUE(prune(*graph, {output}));
+    QString error;
+    auto net = NetPool::create(*graph, {output}, &error);
+    ASSERT_TRUE(net) << qPrintable(error);
+
+    std::vector<float> rgb(4 * 4 * 3);
+    for (size_t i = 0; i < rgb.size(); ++i)
+        rgb[i] = float(int(i * 7 % 11)) - 3; // −3…7: both clips are reached
+    const auto out = net->run(blobFromRgb(rgb, 4));
+    ASSERT_TRUE(out);
+    const cv::Mat &m = out->front();
+    ASSERT_EQ(m.dims, 4);
+    ASSERT_EQ(m.size[1], 2);
+    int clippedHigh = 0, clippedLow = 0;
+    for (int p = 0; p < 16; ++p)
+        for (int c = 0; c < 2; ++c) {
+            float v = bias[c];
+            for (int k = 0; k < 3; ++k)
+                v += rgb[size_t(p * 3 + k)] * weights[k * 2 + c];
+            const float expected = std::clamp(v, 0.0f, 6.0f);
+            clippedHigh += v > 6;
+            clippedLow += v < 0;
+            EXPECT_NEAR(m.ptr<float>()[c * 16 + p], expected, 1e-5) << p << "," << c;
+        }
+    EXPECT_GT(clippedHigh, 0);
+    EXPECT_GT(clippedLow, 0);
+}
+
+TEST(NeuralHelpers, ScaledPrintsStayUnitAndScaleDistancesByK)
+{
+    const auto a = neural::normalised({3, 4, 0});
+    const auto b = neural::normalised({0, 1, 1});
+    ASSERT_TRUE(a && b);
+    auto dist = [](const std::vector<float> &x, const std::vector<float> &y) {
+        double dot = 0;
+        for (size_t i = 0; i < x.size(); ++i)
+            dot += double(x[i]) * y[i];
+        return std::sqrt(std::max(0.0, 2 - 2 * dot));
+    };
+    const auto sa = neural::scaleDistances(*a, 0.6f), sb = neural::scaleDistances(*b, 0.6f);
+    ASSERT_EQ(sa.size(), 4u);
+    EXPECT_NEAR(dist(sa, sa), 0, 1e-6);
+    EXPECT_NEAR(dist(sa, sb), 0.6 * dist(*a, *b), 1e-5);
+    double norm = 0;
+    for (float v : sa)
+        norm += v * v;
+    EXPECT_NEAR(norm, 1.0, 1e-6);
+}
+
+TEST(NeuralHelpers, ZeroOrNonFiniteVectorsHaveNoDirection)
+{
+    EXPECT_FALSE(neural::normalised({0, 0, 0}));
+    EXPECT_FALSE(neural::normalised({}));
+    EXPECT_FALSE(neural::normalised({1, NAN}));
+    EXPECT_FALSE(neural::normalised({INFINITY, 1}));
+    EXPECT_NEAR((*neural::normalised({0, -2}))[1], -1.0f, 1e-7);
+}
+
+TEST(NeuralHelpers, LetterboxCentresTheImageOnBlack)
+{
+    QImage wide(40, 10, QImage::Format_RGB888);
+    wide.fill(Qt::white);
+    const QImage square = letterboxed(wide);
+    ASSERT_EQ(square.size(), QSize(40, 40));
+    EXPECT_EQ(square.pixelColor(20, 5), QColor(Qt::black));
+    EXPECT_EQ(square.pixelColor(20, 20), QColor(Qt::white));
+    EXPECT_EQ(square.pixelColor(0, 15), QColor(Qt::white));
+    EXPECT_EQ(square.pixelColor(20, 34), QColor(Qt::black));
+}
+
+TEST(NeuralHelpers, ModelFolderFollowsTheEnvironment)
+{
+    const QByteArray saved = qgetenv("MENDRAL_MODELS");
+    qputenv("MENDRAL_MODELS", "/somewhere/models");
+    EXPECT_EQ(neural::modelDirectory(), "/somewhere/models");
+    qunsetenv("MENDRAL_MODELS");
+    const QByteArray savedData = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", "/data/home");
+    EXPECT_EQ(neural::modelDirectory(), "/data/home/Mendral/models"); // no models beside the test
+    if (savedData.isEmpty())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", savedData);
+    if (!saved.isEmpty())
+        qputenv("MENDRAL_MODELS", saved);
+}

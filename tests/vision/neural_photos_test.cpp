@@ -1,0 +1,210 @@
+// The neural prints and the people count on real photos: the demo photos of face-api that
+// scripts/setup installs beside the models (six group photos of 3 to 5 people), and the nature
+// wallpapers of Debian's mate-backgrounds when installed.
+
+#include "vision/facedetector.h"
+#include "vision/neural.h"
+
+#include <QDir>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <future>
+
+using namespace mendral;
+
+namespace {
+
+float distance(const std::vector<float> &a, const std::vector<float> &b)
+{
+    double dot = 0;
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i)
+        dot += double(a[i]) * b[i];
+    return float(std::sqrt(std::max(0.0, 2 - 2 * dot)));
+}
+
+QImage exposed(const QImage &image, double factor)
+{
+    QImage out = image.convertToFormat(QImage::Format_RGB888);
+    for (int y = 0; y < out.height(); ++y) {
+        uchar *line = out.scanLine(y);
+        for (int x = 0; x < out.width() * 3; ++x)
+            line[x] = uchar(std::clamp(std::lround(line[x] * factor), 0L, 255L));
+    }
+    return out;
+}
+
+QImage centreSquare(const QImage &image)
+{
+    const int s = std::min(image.width(), image.height());
+    return image.copy((image.width() - s) / 2, (image.height() - s) / 2, s, s);
+}
+
+QStringList photoFiles(const QString &dir, const QStringList &names)
+{
+    QStringList out;
+    for (const QString &n : names)
+        if (QFile::exists(dir + "/" + n))
+            out << dir + "/" + n;
+    return out;
+}
+
+QStringList groupPhotos()
+{
+    return photoFiles(neural::modelDirectory() + "/samples",
+                      {"sample1.jpg", "sample2.jpg", "sample3.jpg", "sample4.jpg", "sample5.jpg",
+                       "sample6.jpg"});
+}
+
+QImage rendition(const QString &file, int side)
+{
+    return QImage(file)
+        .scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+        .convertToFormat(QImage::Format_RGB888);
+}
+
+class NeuralPhotos : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!neural::modelsAvailable() || groupPhotos().size() < 6)
+            GTEST_SKIP() << "models or sample photos missing (scripts/setup installs them)";
+    }
+};
+
+} // namespace
+
+TEST_F(NeuralPhotos, AlteredCopiesOfAPhotoAreCloserThanAnyOtherPhoto)
+{
+    QStringList files = groupPhotos();
+    files += photoFiles("/usr/share/backgrounds/mate/nature",
+                        {"Aqua.jpg", "Dune.jpg", "Garden.jpg", "LadyBird.jpg", "Storm.jpg",
+                         "Wood.jpg", "YellowFlower.jpg"});
+    std::vector<std::vector<float>> prints;
+    float farthestCopy = 0;
+    for (const QString &f : files) {
+        const QImage photo = rendition(f, 900);
+        const int w = photo.width(), h = photo.height();
+        const auto print = neural::scenePrint(centreSquare(photo));
+        ASSERT_TRUE(print) << qPrintable(f);
+        EXPECT_NEAR(distance(*print, *print), 0, 1e-3);
+        prints.push_back(*print);
+        for (const QImage &copy : {photo.copy(w / 20, h / 20, w * 9 / 10, h * 9 / 10),
+                                   photo.copy(0, 0, w * 9 / 10, h * 9 / 10),
+                                   exposed(photo, 1.3), exposed(photo, 0.75)}) {
+            const auto other = neural::scenePrint(centreSquare(copy));
+            ASSERT_TRUE(other);
+            farthestCopy = std::max(farthestCopy, distance(*print, *other));
+        }
+    }
+    float nearestOther = 2;
+    for (size_t i = 0; i < prints.size(); ++i)
+        for (size_t j = i + 1; j < prints.size(); ++j)
+            nearestOther = std::min(nearestOther, distance(prints[i], prints[j]));
+    EXPECT_LT(farthestCopy, nearestOther);
+}
+
+TEST_F(NeuralPhotos, PeopleAreCountedWithinOneOfTheTruth)
+{
+    const int truth[6] = {3, 3, 3, 4, 5, 4};
+    const QStringList files = groupPhotos();
+    int exact = 0;
+    for (int i = 0; i < 6; ++i) {
+        const auto count = neural::countPeople(rendition(files[i], 2400));
+        ASSERT_TRUE(count);
+        EXPECT_NEAR(*count, truth[i], 1) << qPrintable(files[i]);
+        exact += *count == truth[i];
+    }
+    EXPECT_GE(exact, 3);
+    QImage empty(1600, 1200, QImage::Format_RGB888);
+    empty.fill(QColor(90, 120, 160));
+    EXPECT_EQ(neural::countPeople(empty), 0);
+    QImage tiny(1, 1, QImage::Format_RGB888);
+    tiny.fill(Qt::white);
+    EXPECT_EQ(neural::countPeople(tiny), 0);
+}
+
+TEST_F(NeuralPhotos, FaceCopiesStayTheSamePersonAndOtherFacesDoNot)
+{
+    struct Face {
+        QImage crop;
+        std::vector<float> print;
+        int photo;
+    };
+    std::vector<Face> faces;
+    std::vector<float> sameDistances;
+    const QStringList files = groupPhotos();
+    for (int i = 0; i < files.size(); ++i) {
+        const QImage photo = rendition(files[i], 2400);
+        for (const DetectedFace &f : detectFaces(photo)) {
+            const double side = 1.18 * std::max(f.box.width(), f.box.height());
+            auto cropAt = [&](double dx, double dy) {
+                return photo.copy(QRectF(f.box.center().x() - side / 2 + dx * side,
+                                         f.box.center().y() - side / 2 + dy * side, side, side)
+                                      .toAlignedRect());
+            };
+            const QImage crop = cropAt(0, 0);
+            const auto print = neural::facePrint(crop);
+            if (!print)
+                continue;
+            EXPECT_NEAR(std::sqrt(std::inner_product(print->begin(), print->end(),
+                                                     print->begin(), 0.0)),
+                        1.0, 1e-4);
+            for (const QImage &copy : {cropAt(0.04, 0.02), exposed(crop, 1.25),
+                                       exposed(crop, 0.8), crop.mirrored(true, false)}) {
+                const auto other = neural::facePrint(copy);
+                if (other)
+                    sameDistances.push_back(distance(*print, *other));
+            }
+            faces.push_back({crop, *print, i});
+        }
+    }
+    ASSERT_GE(faces.size(), 12u);
+    ASSERT_GE(sameDistances.size(), faces.size() * 3);
+    std::sort(sameDistances.begin(), sameDistances.end());
+    // The grouping calls faces the same person below 0.20.
+    EXPECT_LT(sameDistances[sameDistances.size() * 9 / 10], 0.20f);
+    // Two faces of one photo are always different people; the grouping separates from 0.38.
+    int pairs = 0, separated = 0;
+    for (size_t i = 0; i < faces.size(); ++i)
+        for (size_t j = i + 1; j < faces.size(); ++j)
+            if (faces[i].photo == faces[j].photo) {
+                ++pairs;
+                const float d = distance(faces[i].print, faces[j].print);
+                EXPECT_GT(d, 0.30f);
+                separated += d >= 0.38f;
+            }
+    EXPECT_GE(pairs, 15);
+    EXPECT_GE(separated, pairs * 9 / 10);
+}
+
+TEST_F(NeuralPhotos, EmptyOrTinyImagesGiveNoPrint)
+{
+    QImage wall(300, 300, QImage::Format_RGB888);
+    wall.fill(QColor(200, 190, 170));
+    QImage speck(6, 6, QImage::Format_RGB888);
+    speck.fill(Qt::gray);
+    EXPECT_FALSE(neural::facePrint(speck));
+    EXPECT_FALSE(neural::facePrint(QImage()));
+    EXPECT_FALSE(neural::scenePrint(QImage()));
+    EXPECT_FALSE(neural::countPeople(QImage()));
+    // A plain image still has a scene print.
+    EXPECT_TRUE(neural::scenePrint(wall));
+}
+
+TEST_F(NeuralPhotos, ParallelCallsGiveTheSamePrints)
+{
+    const QImage photo = centreSquare(rendition(groupPhotos()[0], 900));
+    const auto alone = neural::scenePrint(photo);
+    ASSERT_TRUE(alone);
+    std::vector<std::future<std::optional<std::vector<float>>>> runs;
+    for (int i = 0; i < 4; ++i)
+        runs.push_back(std::async(std::launch::async, [&] { return neural::scenePrint(photo); }));
+    for (auto &r : runs) {
+        const auto print = r.get();
+        ASSERT_TRUE(print);
+        EXPECT_EQ(*print, *alone);
+    }
+}
