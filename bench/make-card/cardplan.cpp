@@ -1,0 +1,166 @@
+#include "cardplan.h"
+
+#include <QDateTime>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+namespace mendral::card {
+
+namespace {
+
+/** A small deterministic generator: the same plan on every machine and library. */
+class Dice {
+public:
+    explicit Dice(uint32_t seed) : m_state(seed * 2654435761u + 0x9e3779b9u) {}
+    uint32_t next()
+    {
+        m_state ^= m_state << 13;
+        m_state ^= m_state >> 17;
+        m_state ^= m_state << 5;
+        return m_state;
+    }
+    double uniform(double lo, double hi) { return lo + (hi - lo) * (next() / 4294967296.0); }
+    int between(int lo, int hi) { return lo + int(next() % uint32_t(hi - lo + 1)); }
+
+private:
+    uint32_t m_state;
+};
+
+double millis(double t) { return std::round(t * 1000.0) / 1000.0; }
+
+/** Appends a run of frames 0.1-0.7 s apart; shifts and exposure stay close to the anchor. */
+void addRun(CardPlan &plan, Scene &scene, Dice &dice, double &clock, int count, double shift,
+            double zoom, double ev)
+{
+    const double ax = dice.uniform(-shift, shift), ay = dice.uniform(-shift, shift);
+    const double az = 1.0 + dice.uniform(0.0, zoom), aev = dice.uniform(-ev, ev);
+    for (int k = 0; k < count; ++k) {
+        if (k > 0)
+            clock += dice.uniform(0.1, 0.7);
+        Frame f;
+        f.scene = scene.id;
+        f.time = millis(clock);
+        // Hand-held burst: a few tenths of a percent of movement between frames.
+        f.shiftX = std::clamp(ax + dice.uniform(-0.006, 0.006), -0.06, 0.06);
+        f.shiftY = std::clamp(ay + dice.uniform(-0.006, 0.006), -0.06, 0.06);
+        f.zoom = std::clamp(az + dice.uniform(0.0, 0.006), 1.0, 1.1);
+        f.gain = std::pow(2.0, aev + dice.uniform(-0.08, 0.08));
+        scene.frames.push_back(int(plan.frames.size()));
+        plan.frames.push_back(f);
+    }
+}
+
+/** Every frame of a multi-frame scene but one is slightly out of focus or shaken. */
+void chooseKeeper(CardPlan &plan, Scene &scene, Dice &dice)
+{
+    std::vector<int> candidates;
+    for (int i : scene.frames)
+        if (!plan.frames[size_t(i)].badlyExposed)
+            candidates.push_back(i);
+    const int keeper = candidates[size_t(dice.between(0, int(candidates.size()) - 1))];
+    const double side = plan.options.longSide;
+    for (int i : scene.frames) {
+        Frame &f = plan.frames[size_t(i)];
+        f.keeper = i == keeper;
+        if (!f.keeper && !f.badlyExposed)
+            f.blurSigma = side * dice.uniform(0.0008, 0.0022);
+    }
+}
+
+void makeBad(Frame &f, Dice &dice)
+{
+    f.badlyExposed = true;
+    // About two stops under, or nearly two over with the highlights blown.
+    f.gain = dice.next() % 2 ? dice.uniform(0.18, 0.24) : dice.uniform(3.0, 3.6);
+}
+
+} // namespace
+
+QString CardPlan::baseName(const Frame &f) const
+{
+    return QStringLiteral("IMG_%1").arg(f.number, 4, 10, QLatin1Char('0'));
+}
+
+CardPlan planCard(const std::vector<Source> &sources, const CardOptions &options)
+{
+    CardPlan plan;
+    plan.options = options;
+    Dice dice(options.seed);
+    plan.start = QDateTime(QDate(2024, 6, 15), QTime(9, 0, 0)).toSecsSinceEpoch();
+    double clock = plan.start;
+
+    static const char *landscapeKinds[] = {"burst", "retake", "single", "burst-bad",
+                                           "burst", "single", "retake", "burst-bad"};
+    int landscapeIndex = 0;
+    const int count = std::min<int>(options.scenes, int(sources.size()));
+    for (int s = 0; s < count; ++s) {
+        Scene scene;
+        scene.id = s;
+        scene.source = sources[size_t(s)];
+        QString kind = scene.source.people ? QStringLiteral("people")
+                                           : QString::fromLatin1(landscapeKinds[landscapeIndex++ % 8]);
+        if (s > 0)
+            clock += dice.uniform(40.0, 300.0); // walking to the next subject
+        if (kind == "single") {
+            addRun(plan, scene, dice, clock, 1, 0.02, 0.03, 0.1);
+        } else if (kind == "burst" || kind == "burst-bad") {
+            addRun(plan, scene, dice, clock, dice.between(3, 6), 0.02, 0.03, 0.1);
+            if (kind == "burst-bad") {
+                makeBad(plan.frames[size_t(scene.frames[size_t(dice.between(0, int(scene.frames.size()) - 1))])], dice);
+                kind = QStringLiteral("burst");
+            }
+        } else {
+            // The same subject again after a look at the screen: a new framing and exposure.
+            addRun(plan, scene, dice, clock, dice.between(2, 4), 0.02, 0.03, 0.1);
+            clock += dice.uniform(10.0, 120.0);
+            addRun(plan, scene, dice, clock, dice.between(2, 3), 0.05, 0.08, 0.25);
+        }
+        scene.kind = kind;
+        if (scene.frames.size() > 1)
+            chooseKeeper(plan, scene, dice);
+        else
+            plan.frames[size_t(scene.frames[0])].keeper = true;
+        plan.scenes.push_back(scene);
+    }
+
+    for (size_t i = 0; i < plan.frames.size(); ++i) {
+        plan.frames[i].number = int(i) + 1;
+        plan.frames[i].primaryExt = QStringLiteral("JPG");
+    }
+
+    // Other formats, spread over the card: a few of each, about one RAW+JPEG pair in twelve.
+    const int n = int(plan.frames.size());
+    const bool large = n > 120;
+    std::vector<QString> specials;
+    auto add = [&](const char *ext, int times) {
+        for (int k = 0; k < times; ++k)
+            specials.push_back(QString::fromLatin1(ext));
+    };
+    if (options.heic)
+        add("HEIC", large ? 3 : 1);
+    add("PNG", large ? 2 : 1);
+    add("TIF", large ? 2 : 1);
+    add("WEBP", large ? 3 : 1);
+    add("DNG", large ? 2 : 1);
+    add("PAIR", std::max(2, n / 12));
+    add("COPY", large ? 2 : 1);
+    std::vector<int> order(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        order[size_t(i)] = i;
+    for (int i = n - 1; i > 0; --i)
+        std::swap(order[size_t(i)], order[size_t(dice.between(0, i))]);
+    for (size_t k = 0; k < specials.size() && k < order.size(); ++k) {
+        Frame &f = plan.frames[size_t(order[k])];
+        if (specials[k] == "PAIR")
+            f.rawTwin = true;
+        else if (specials[k] == "COPY")
+            f.copyFolder = QStringLiteral("DCIM/101MNDRL");
+        else
+            f.primaryExt = specials[k];
+    }
+    return plan;
+}
+
+} // namespace mendral::card

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <vector>
+
+namespace mendral::card {
+
+/** A photograph the card is made from; people sources get portrait-style scenes. */
+struct Source {
+    QString path;
+    bool people = false;
+};
+
+/** How one frame is cut, exposed and blurred from its scene's source. */
+struct Frame {
+    int scene = 0;
+    int number = 0;          // IMG_nnnn, in capture order
+    double time = 0;         // seconds since 1970, whole milliseconds
+    double shiftX = 0;       // crop centre offset, fraction of the frame width
+    double shiftY = 0;       // and of the frame height
+    double zoom = 1;         // >= 1: the crop is this much smaller than the frame, then enlarged
+    double gain = 1;         // linear exposure factor
+    double blurSigma = 0;    // pixels at the final size; 0 = untouched
+    bool badlyExposed = false;
+    bool keeper = false;     // the one sharp, well-exposed frame of its scene
+    QString primaryExt;      // "JPG", "PNG", "TIF", "WEBP", "HEIC" or "DNG"
+    bool rawTwin = false;    // a DNG with the same base name rides along
+    QString copyFolder;      // non-empty: a byte-identical copy also lies in this folder
+};
+
+/** One subject: a burst, a burst with a retake, or a single frame. */
+struct Scene {
+    int id = 0;
+    Source source;
+    QString kind;            // "burst", "retake", "single", "people"
+    std::vector<int> frames; // indices into CardPlan::frames
+};
+
+struct CardOptions {
+    int longSide = 1600;     // frame long side in pixels
+    int scenes = 12;         // how many sources are used (at most the number given)
+    uint32_t seed = 1;
+    bool heic = true;        // HEIC needs an encoder in libheif
+};
+
+/** Everything about a card that is decided before any pixel is made. */
+struct CardPlan {
+    CardOptions options;
+    std::vector<Scene> scenes;
+    std::vector<Frame> frames; // capture order
+    double start = 0;
+
+    /** Folder of the frames, relative to the card root. */
+    static QString mainFolder() { return QStringLiteral("DCIM/100MNDRL"); }
+    QString baseName(const Frame &f) const;
+};
+
+/**
+ * Decides scenes, timing, crops, exposures, blur and file formats. Deterministic for the same
+ * sources and options. Each scene has exactly one keeper; blurred frames are never keepers and
+ * badly exposed frames are sharp but never keepers.
+ */
+CardPlan planCard(const std::vector<Source> &sources, const CardOptions &options);
+
+} // namespace mendral::card

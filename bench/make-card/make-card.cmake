@@ -1,0 +1,15 @@
+# The benchmark card maker: a library (also used by the card test) and the make-card program.
+if(NOT TARGET mendral_card)
+  find_package(Qt6 REQUIRED COMPONENTS Concurrent)
+  pkg_check_modules(LIBTIFF REQUIRED IMPORTED_TARGET libtiff-4)
+  add_library(mendral_card STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/cardplan.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/framerender.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/cardfiles.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/makecard.cpp)
+  target_include_directories(mendral_card PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+  target_link_libraries(mendral_card PUBLIC Qt6::Core Qt6::Gui Qt6::Concurrent
+    PRIVATE PkgConfig::EXIV2 PkgConfig::LIBHEIF PkgConfig::LIBTIFF)
+  add_executable(make-card ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
+  target_link_libraries(make-card PRIVATE mendral_card)
+endif()

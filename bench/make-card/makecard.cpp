@@ -1,0 +1,206 @@
+#include "makecard.h"
+
+#include "cardfiles.h"
+#include "framerender.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QtConcurrent>
+
+#include <atomic>
+#include <mutex>
+
+namespace mendral::card {
+
+namespace {
+
+struct Written {
+    bool ok = false;
+    QString error;
+    double sigma = 0;
+};
+
+QString rel(const CardPlan &plan, const Frame &f, const QString &ext)
+{
+    return CardPlan::mainFolder() + '/' + plan.baseName(f) + '.' + ext;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+Written writeFrame(const QString &root, const CardPlan &plan, const Frame &f, const QImage &base,
+                   QSize size)
+{
+    Written out;
+    const QImage image = renderFrame(base, size, f, &out.sigma);
+    const ExifTime when = exifTime(f.time);
+    const QString primary = root + '/' + rel(plan, f, f.primaryExt);
+    bool ok = false;
+    if (f.primaryExt == "HEIC")
+        ok = writeHeic(image, primary, exifBlock(when));
+    else if (f.primaryExt == "DNG")
+        ok = writeDng(image, primary, when) && writeExif(primary, when);
+    else
+        ok = writeQtImage(image, primary, f.primaryExt) && writeExif(primary, when);
+    if (ok && f.rawTwin) {
+        const QString twin = root + '/' + rel(plan, f, QStringLiteral("DNG"));
+        ok = writeDng(image, twin, when) && writeExif(twin, when);
+    }
+    if (ok && !f.copyFolder.isEmpty()) {
+        const QString copy = root + '/' + f.copyFolder + '/' + plan.baseName(f) + '.' + f.primaryExt;
+        ok = QFile::copy(primary, copy);
+    }
+    out.ok = ok;
+    if (!ok)
+        out.error = QStringLiteral("could not write %1").arg(primary);
+    return out;
+}
+
+QJsonObject photoJson(const CardPlan &plan, const Frame &f, const Written &w, const QString &file)
+{
+    QJsonArray companions;
+    if (f.rawTwin)
+        companions.append(rel(plan, f, QStringLiteral("DNG")));
+    return QJsonObject{{"file", file},
+                       {"companions", companions},
+                       {"scene", f.scene},
+                       {"time", f.time},
+                       {"exifTime", exifTime(f.time).dateTime + '.' + exifTime(f.time).subSec},
+                       {"blurSigma", w.sigma},
+                       {"gain", f.gain},
+                       {"badlyExposed", f.badlyExposed},
+                       {"keeper", f.keeper},
+                       {"format", f.primaryExt}};
+}
+
+} // namespace
+
+QStringList writeTraps(const QString &root, const CardPlan &plan)
+{
+    QStringList ignored;
+    QDir dir(root);
+    const QString main = CardPlan::mainFolder();
+    // A readable JPEG to copy into places the scan must not look at.
+    QString sample;
+    for (const Frame &f : plan.frames)
+        if (f.primaryExt == "JPG") {
+            sample = root + '/' + main + '/' + plan.baseName(f) + ".JPG";
+            break;
+        }
+    auto place = [&](const QString &relPath) {
+        dir.mkpath(QFileInfo(root + '/' + relPath).path());
+        if (!sample.isEmpty() && QFile::copy(sample, root + '/' + relPath))
+            ignored << relPath;
+    };
+    writeFile(root + '/' + main + "/IMG_9000.JPG", {});
+    ignored << main + "/IMG_9000.JPG";
+    place(main + "/.IMG_0001.JPG");
+    place(".Trashes/501/IMG_0002.JPG");
+    place(QStringLiteral("精选/IMG_0004.JPG"));
+    place(QStringLiteral("DCIM/Trip_精选/IMG_0005.JPG"));
+    dir.mkpath(main + "/odd.JPG");
+    ignored << main + "/odd.JPG";
+    for (size_t i = 0; i < std::min<size_t>(3, plan.frames.size()); ++i) {
+        const QString xmp = main + '/' + plan.baseName(plan.frames[i]) + ".XMP";
+        writeFile(root + '/' + xmp,
+                  "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/"
+                  "02/22-rdf-syntax-ns#\"/></x:xmpmeta>\n");
+        ignored << xmp;
+    }
+    dir.mkpath("MISC");
+    writeFile(root + "/MISC/notes.txt", "card made for the culling benchmark\n");
+    ignored << "MISC/notes.txt";
+    return ignored;
+}
+
+QJsonObject makeCard(const QString &root, const CardPlan &plan, QString *error,
+                     const std::function<void(int, int)> &progress)
+{
+    QDir dir(root);
+    if (dir.exists() && !dir.isEmpty()) {
+        *error = QStringLiteral("%1 exists and is not empty").arg(root);
+        return {};
+    }
+    dir.mkpath(CardPlan::mainFolder());
+    for (const Frame &f : plan.frames)
+        if (!f.copyFolder.isEmpty())
+            dir.mkpath(f.copyFolder);
+
+    std::vector<Written> written(plan.frames.size());
+    std::atomic<int> done{0};
+    std::mutex progressLock;
+    const int total = int(plan.frames.size());
+    std::vector<int> sceneIndex(plan.scenes.size());
+    for (size_t i = 0; i < sceneIndex.size(); ++i)
+        sceneIndex[i] = int(i);
+    QtConcurrent::blockingMap(sceneIndex, [&](int s) {
+        const Scene &scene = plan.scenes[size_t(s)];
+        QSize size;
+        const QImage base = loadBase(scene.source.path, plan.options.longSide, &size);
+        for (int i : scene.frames) {
+            if (base.isNull())
+                written[size_t(i)].error = QStringLiteral("cannot read %1").arg(scene.source.path);
+            else
+                written[size_t(i)] = writeFrame(root, plan, plan.frames[size_t(i)], base, size);
+            const int now = ++done;
+            if (progress) {
+                std::lock_guard guard(progressLock);
+                progress(now, total);
+            }
+        }
+    });
+    for (const Written &w : written)
+        if (!w.ok) {
+            *error = w.error;
+            return {};
+        }
+
+    QJsonArray photos, scenes;
+    for (size_t i = 0; i < plan.frames.size(); ++i) {
+        const Frame &f = plan.frames[i];
+        photos.append(photoJson(plan, f, written[i], rel(plan, f, f.primaryExt)));
+        if (!f.copyFolder.isEmpty()) {
+            QJsonObject copy = photoJson(plan, f, written[i],
+                                         f.copyFolder + '/' + plan.baseName(f) + '.' + f.primaryExt);
+            copy["companions"] = QJsonArray();
+            copy["copyOf"] = rel(plan, f, f.primaryExt);
+            photos.append(copy);
+        }
+    }
+    for (const Scene &scene : plan.scenes) {
+        QJsonArray files, keepers, bad;
+        for (const QJsonValue &v : photos) {
+            const QJsonObject p = v.toObject();
+            if (p["scene"].toInt() != scene.id)
+                continue;
+            files.append(p["file"]);
+            if (p["keeper"].toBool())
+                keepers.append(p["file"]);
+            if (p["badlyExposed"].toBool())
+                bad.append(p["file"]);
+        }
+        scenes.append(QJsonObject{{"id", scene.id},
+                                  {"kind", scene.kind},
+                                  {"source", scene.source.path},
+                                  {"people", scene.source.people},
+                                  {"files", files},
+                                  {"keepers", keepers},
+                                  {"badlyExposed", bad}});
+    }
+    QJsonArray ignored;
+    for (const QString &t : writeTraps(root, plan))
+        ignored.append(t);
+    return QJsonObject{{"root", QDir(root).absolutePath()},
+                       {"longSide", plan.options.longSide},
+                       {"seed", int(plan.options.seed)},
+                       {"photoCount", photos.size()},
+                       {"photos", photos},
+                       {"scenes", scenes},
+                       {"ignored", ignored}};
+}
+
+} // namespace mendral::card

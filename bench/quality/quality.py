@@ -1,0 +1,188 @@
+#!/usr/bin/env python3
+"""Culling quality on a card made by make-card, against its ground truth.
+
+Runs `mendral-cli cull --json` on the card with empty settings, cache and data folders, then
+prints the pairwise precision, recall and F1 of "same group", the share of multi-frame scenes
+whose keeper is recommended, the share of badly exposed frames never recommended and the number
+of groups flagged for review. findimagedupes groups the same files in the same run as the
+baseline. Usage: quality.py CLI TRUTH [--cull-json FILE] [--tsv] [--explain]
+"""
+import argparse
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+
+def pairs_score(labels_true, labels_pred):
+    """Pairwise precision, recall and F1 of 'in the same group' over the same items."""
+    items = sorted(labels_true)
+    tp = fp = fn = 0
+    for a in range(len(items)):
+        for b in range(a + 1, len(items)):
+            same_t = labels_true[items[a]] == labels_true[items[b]]
+            same_p = labels_pred[items[a]] == labels_pred[items[b]]
+            tp += same_t and same_p
+            fp += same_p and not same_t
+            fn += same_t and not same_p
+    p = tp / (tp + fp) if tp + fp else 1.0
+    r = tp / (tp + fn) if tp + fn else 1.0
+    f = 2 * p * r / (p + r) if p + r else 0.0
+    return p, r, f
+
+
+def run_cull(cli, root):
+    with tempfile.TemporaryDirectory(prefix="mendral-quality-") as home:
+        env = dict(os.environ)
+        for var in ("XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"):
+            env[var] = os.path.join(home, var.lower())
+            os.makedirs(env[var])
+        env.setdefault("QT_QPA_PLATFORM", "offscreen")
+        start = time.monotonic()
+        out = subprocess.run([cli, "cull", root, "--json"], env=env, capture_output=True, check=True)
+        return json.loads(out.stdout), time.monotonic() - start
+
+
+def run_findimagedupes(root, files):
+    """Groups as findimagedupes prints them (one set per line); unlisted files stand alone."""
+    start = time.monotonic()
+    out = subprocess.run(["findimagedupes", "-q", "--"] + [os.path.join(root, f) for f in files],
+                         capture_output=True, text=True)
+    elapsed = time.monotonic() - start
+    label = {f: i for i, f in enumerate(files)}
+    index = {os.path.join(root, f): f for f in files}
+    parent = list(range(len(files)))
+
+    def find(x):
+        while parent[x] != x:
+            parent[x] = parent[parent[x]]
+            x = parent[x]
+        return x
+
+    for line in out.stdout.splitlines():
+        members = [index[p] for p in line.split() if p in index]
+        for m in members[1:]:
+            parent[find(label[m])] = find(label[members[0]])
+    return {f: find(label[f]) for f in files}, elapsed
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("cli")
+    ap.add_argument("truth")
+    ap.add_argument("--cull-json", help="read this cull output instead of running the command")
+    ap.add_argument("--tsv", action="store_true", help="rows of figure, ours, baseline, ratio")
+    ap.add_argument("--explain", action="store_true", help="list every miss with its values")
+    args = ap.parse_args()
+
+    truth = json.load(open(args.truth))
+    root = truth["root"]
+    if args.cull_json:
+        cull, cull_time = json.load(open(args.cull_json)), float("nan")
+    else:
+        cull, cull_time = run_cull(args.cli, root)
+
+    photos = cull["photos"]
+    rel = [os.path.relpath(p["url"], root) for p in photos]
+    by_file = {f: i for i, f in enumerate(rel)}
+    truth_files = {p["file"]: p for p in truth["photos"]}
+    missing = sorted(set(truth_files) - set(by_file))
+    extra = sorted(set(by_file) - set(truth_files))
+    companions_wrong = [f for f, p in truth_files.items() if f in by_file and
+                        sorted(os.path.relpath(c, root) for c in photos[by_file[f]]["companions"])
+                        != sorted(p["companions"])]
+
+    group_of = {}
+    for g, group in enumerate(cull["groups"]):
+        for i in group["indices"]:
+            group_of[rel[i]] = g
+    common = [f for f in truth_files if f in group_of]
+    scene = {f: truth_files[f]["scene"] for f in common}
+    ours = pairs_score(scene, {f: group_of[f] for f in common})
+
+    theirs_labels, dupes_time = run_findimagedupes(root, common)
+    theirs = pairs_score(scene, theirs_labels)
+
+    recommended = {rel[g["indices"][g["recommended"]]] for g in cull["groups"] if g["indices"]}
+    multi = [s for s in truth["scenes"] if len(s["files"]) > 1]
+    kept = [s for s in multi if any(k in recommended for k in s["keepers"])]
+    bad = [f for s in truth["scenes"] for f in s["badlyExposed"]]
+    bad_recommended = [f for f in bad if f in recommended]
+    review = sum(1 for g in cull["groups"] if g["needsReview"])
+
+    rows = [
+        ("photos found / expected", len(photos), len(truth_files)),
+        ("missing / extra / wrong companions", f"{len(missing)}/{len(extra)}/{len(companions_wrong)}", "0/0/0"),
+        ("groups (truth scenes)", len(cull["groups"]), len(truth["scenes"])),
+        ("pairwise precision", ours[0], theirs[0]),
+        ("pairwise recall", ours[1], theirs[1]),
+        ("pairwise F1", ours[2], theirs[2]),
+        ("keeper recommended (share of bursts)", len(kept) / len(multi) if multi else 1.0, None),
+        ("badly exposed never recommended", 1 - len(bad_recommended) / len(bad) if bad else 1.0, None),
+        ("groups flagged for review", review, None),
+        ("grouping seconds (cull, cold / findimagedupes)", cull_time, dupes_time),
+    ]
+    for name, a, b in rows:
+        ratio = ""
+        if isinstance(a, float) and isinstance(b, (int, float)) and b:
+            ratio = f"{a / b:.2f}"
+        fa = f"{a:.3f}" if isinstance(a, float) else str(a)
+        fb = "" if b is None else (f"{b:.3f}" if isinstance(b, float) else str(b))
+        if args.tsv:
+            print(f"quality: {name}\t{fa}\t{fb}\t{ratio}")
+        else:
+            print(f"{name:<48} {fa:>10} {fb:>14} {ratio:>6}")
+    if not args.tsv:
+        print("baseline column: findimagedupes (default threshold) on the same files; "
+              "truth counts where it has none")
+
+    if args.explain:
+        explain(truth, cull, rel, by_file, group_of, multi, recommended, bad_recommended, missing, extra)
+    return 0
+
+
+def explain(truth, cull, rel, by_file, group_of, multi, recommended, bad_recommended, missing, extra):
+    def values(f):
+        if f not in by_file:
+            return "absent"
+        p = cull["photos"][by_file[f]]
+        t = next(x for x in truth["photos"] if x["file"] == f)
+        return (f"sharp={p['sharpness']:.1f} exp={p['exposure']:.2f} faces={p['faceCount']} "
+                f"q={p['faceQuality']:.2f} eye={p['eyeOpen']:.2f} | blur={t['blurSigma']:.2f} "
+                f"gain={t['gain']:.2f}{' BAD' if t['badlyExposed'] else ''}{' KEEPER' if t['keeper'] else ''}")
+
+    print("\n-- scenes split or joined --")
+    for s in truth["scenes"]:
+        groups = sorted({group_of.get(f, -1) for f in s["files"]})
+        if len(groups) > 1:
+            print(f"scene {s['id']} ({s['kind']}, {os.path.basename(s['source'])}) split into groups {groups}")
+    for g, group in enumerate(cull["groups"]):
+        scenes = sorted({next((x["scene"] for x in truth["photos"] if x["file"] == rel[i]), -1)
+                         for i in group["indices"]})
+        if len(scenes) > 1:
+            print(f"group {g} joins scenes {scenes}: {[rel[i] for i in group['indices']]}")
+    print("\n-- keeper not recommended --")
+    for s in multi:
+        if any(k in recommended for k in s["keepers"]):
+            continue
+        print(f"scene {s['id']} ({s['kind']}, {os.path.basename(s['source'])})")
+        for f in s["files"]:
+            g = group_of.get(f)
+            mark = " <- recommended" if f in recommended else ""
+            score = ""
+            if g is not None:
+                grp = cull["groups"][g]
+                pos = grp["indices"].index(by_file[f])
+                score = f"score={grp['scores'][pos]:.3f} g{g} {grp['reason']}"
+            print(f"   {f}: {values(f)} {score}{mark}")
+    print("\n-- badly exposed and recommended --")
+    for f in bad_recommended:
+        print(f"   {f}: {values(f)}")
+    if missing or extra:
+        print("\nmissing:", missing, "\nextra:", extra)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,328 @@
+#include "cardfiles.h"
+#include "cardplan.h"
+#include "framerender.h"
+#include "makecard.h"
+
+#include "scan/scanner.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QJsonArray>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <set>
+
+using namespace mendral;
+using namespace mendral::card;
+
+namespace {
+
+std::vector<Source> fakeSources(int n)
+{
+    std::vector<Source> s;
+    for (int i = 0; i < n; ++i)
+        s.push_back({QStringLiteral("/nonexistent/%1.jpg").arg(i), i % 4 == 3});
+    return s;
+}
+
+// Spread of a blurred impulse along one row: the standard deviation of its weights.
+double rowSpread(const QImage &image, int y)
+{
+    double sum = 0, mean = 0, var = 0;
+    for (int x = 0; x < image.width(); ++x)
+        sum += qRed(image.pixel(x, y));
+    for (int x = 0; x < image.width(); ++x)
+        mean += x * qRed(image.pixel(x, y)) / sum;
+    for (int x = 0; x < image.width(); ++x)
+        var += (x - mean) * (x - mean) * qRed(image.pixel(x, y)) / sum;
+    return std::sqrt(var);
+}
+
+} // namespace
+
+// ---- The plan ------------------------------------------------------------------------------
+
+TEST(CardPlan, EverySceneHasOneSharpWellExposedKeeper)
+{
+    for (uint32_t seed : {1u, 2u, 3u, 99u}) {
+        CardOptions o;
+        o.seed = seed;
+        o.scenes = 16;
+        const CardPlan plan = planCard(fakeSources(16), o);
+        ASSERT_EQ(plan.scenes.size(), 16u);
+        for (const Scene &s : plan.scenes) {
+            int keepers = 0;
+            for (int i : s.frames) {
+                const Frame &f = plan.frames[size_t(i)];
+                keepers += f.keeper;
+                if (f.keeper) {
+                    EXPECT_EQ(f.blurSigma, 0.0);
+                    EXPECT_FALSE(f.badlyExposed);
+                } else if (!f.badlyExposed) {
+                    EXPECT_GT(f.blurSigma, 0.0) << "a second sharp frame makes the keeper ambiguous";
+                }
+            }
+            EXPECT_EQ(keepers, 1) << "seed " << seed << " scene " << s.id;
+        }
+    }
+}
+
+TEST(CardPlan, TimesFollowBurstsRetakesAndWalks)
+{
+    CardOptions o;
+    o.scenes = 24;
+    const CardPlan plan = planCard(fakeSources(24), o);
+    for (size_t i = 1; i < plan.frames.size(); ++i) {
+        const Frame &a = plan.frames[i - 1], &b = plan.frames[i];
+        EXPECT_EQ(b.number, a.number + 1);
+        const double dt = b.time - a.time;
+        if (a.scene != b.scene) {
+            EXPECT_GE(dt, 40.0) << "different subjects must not look like one burst";
+        } else {
+            EXPECT_TRUE((dt >= 0.099 && dt <= 0.701) || (dt >= 10.0 && dt <= 120.0)) << dt;
+        }
+        EXPECT_DOUBLE_EQ(b.time, std::round(b.time * 1000) / 1000) << "EXIF keeps milliseconds";
+    }
+    int retakes = 0, bad = 0;
+    for (const Scene &s : plan.scenes) {
+        retakes += s.kind == "retake" || s.kind == "people";
+        for (int i : s.frames)
+            bad += plan.frames[size_t(i)].badlyExposed;
+        if (s.kind == "single") {
+            EXPECT_EQ(s.frames.size(), 1u);
+        }
+    }
+    EXPECT_GT(retakes, 0);
+    EXPECT_GT(bad, 0);
+}
+
+TEST(CardPlan, SameSeedSamePlanOtherSeedOtherPlan)
+{
+    CardOptions o;
+    o.scenes = 10;
+    const CardPlan a = planCard(fakeSources(10), o), b = planCard(fakeSources(10), o);
+    o.seed = 7;
+    const CardPlan c = planCard(fakeSources(10), o);
+    ASSERT_EQ(a.frames.size(), b.frames.size());
+    for (size_t i = 0; i < a.frames.size(); ++i) {
+        EXPECT_EQ(a.frames[i].time, b.frames[i].time);
+        EXPECT_EQ(a.frames[i].primaryExt, b.frames[i].primaryExt);
+    }
+    bool differs = a.frames.size() != c.frames.size();
+    for (size_t i = 0; !differs && i < a.frames.size(); ++i)
+        differs = a.frames[i].time != c.frames[i].time;
+    EXPECT_TRUE(differs);
+}
+
+TEST(CardPlan, FewerSourcesThanScenesUsesEachOnce)
+{
+    CardOptions o;
+    o.scenes = 50;
+    const CardPlan plan = planCard(fakeSources(3), o);
+    EXPECT_EQ(plan.scenes.size(), 3u);
+    EXPECT_TRUE(planCard({}, o).frames.empty());
+}
+
+// ---- Pixels --------------------------------------------------------------------------------
+
+TEST(CardPixels, BlurSpreadsAnImpulseBySigma)
+{
+    for (double sigma : {1.5, 3.0, 6.0}) {
+        QImage image(101, 9, QImage::Format_RGB32);
+        image.fill(Qt::black);
+        image.setPixel(50, 4, qRgb(255, 255, 255));
+        // Make the impulse strong enough to survive 8-bit rounding.
+        for (int y = 0; y < 9; ++y)
+            image.setPixel(50, y, qRgb(255, 255, 255));
+        const double applied = blur(image, sigma);
+        EXPECT_NEAR(applied, sigma, 0.6);
+        EXPECT_NEAR(rowSpread(image, 4), applied, 0.35) << sigma;
+    }
+}
+
+TEST(CardPixels, BlurKeepsFlatAreasAndEdges)
+{
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(qRgb(100, 150, 200));
+    blur(image, 4.0);
+    for (int y : {0, 15, 29})
+        for (int x : {0, 20, 39})
+            EXPECT_EQ(image.pixel(x, y), qRgb(100, 150, 200)) << x << "," << y;
+    QImage tiny(1, 1, QImage::Format_RGB32);
+    tiny.fill(Qt::red);
+    EXPECT_EQ(blur(tiny, 3.0), 0.0);
+    EXPECT_EQ(blur(image, 0.0), 0.0);
+}
+
+TEST(CardPixels, GainDarkensAndClips)
+{
+    QImage image(3, 1, QImage::Format_RGB32);
+    image.setPixel(0, 0, qRgb(0, 0, 0));
+    image.setPixel(1, 0, qRgb(128, 128, 128));
+    image.setPixel(2, 0, qRgb(250, 250, 250));
+    QImage dark = image, bright = image;
+    applyGain(dark, 0.25);
+    applyGain(bright, 8.0);
+    EXPECT_EQ(qRed(dark.pixel(0, 0)), 0);
+    EXPECT_NEAR(qRed(dark.pixel(1, 0)), 128 * std::pow(0.25, 1 / 2.2), 1.0); // two stops down
+    EXPECT_EQ(qRed(bright.pixel(2, 0)), 255);
+    EXPECT_EQ(qRed(bright.pixel(1, 0)), 255) << "three stops over a mid grey is beyond white";
+}
+
+TEST(CardPixels, FrameSizeFollowsTheSourceOrientation)
+{
+    EXPECT_EQ(frameSize({5120, 2880}, 4000), QSize(4000, 3000));
+    EXPECT_EQ(frameSize({600, 900}, 4000), QSize(3000, 4000));
+}
+
+TEST(CardPixels, ExifTimeKeepsMillisecondsAndLocalTime)
+{
+    const double t = QDateTime(QDate(2024, 6, 15), QTime(9, 0, 7)).toSecsSinceEpoch() + 0.045;
+    const ExifTime e = exifTime(t);
+    EXPECT_EQ(e.dateTime, "2024:06:15 09:00:07");
+    EXPECT_EQ(e.subSec, "045");
+}
+
+// ---- A whole card, scanned -----------------------------------------------------------------
+
+class CardScan : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        // Three kinds of picture the scan cannot tell apart by name.
+        for (int i = 0; i < 6; ++i) {
+            QImage src(480, 360, QImage::Format_RGB32);
+            src.fill(QColor::fromHsv(i * 60, 160, 200));
+            QPainter p(&src);
+            p.setBrush(QColor::fromHsv((i * 60 + 180) % 360, 200, 120));
+            p.drawEllipse(40 + i * 20, 60, 200, 160);
+            p.end();
+            const QString path = m_dir.filePath(QStringLiteral("src%1.png").arg(i));
+            ASSERT_TRUE(src.save(path));
+            m_sources.push_back({path, i == 5});
+        }
+        CardOptions o;
+        o.longSide = 320;
+        o.scenes = 6;
+        o.heic = canWriteHeic();
+        m_plan = planCard(m_sources, o);
+        m_root = m_dir.filePath("card");
+        QString error;
+        m_truth = makeCard(m_root, m_plan, &error);
+        ASSERT_FALSE(m_truth.isEmpty()) << error.toStdString();
+    }
+
+    QTemporaryDir m_dir;
+    std::vector<Source> m_sources;
+    CardPlan m_plan;
+    QString m_root;
+    QJsonObject m_truth;
+};
+
+TEST_F(CardScan, ScanFindsExactlyThePhotosOfTheTruthWithTheirTimes)
+{
+    const std::vector<Photo> photos = Scanner::scan(m_root, true, [](double) {});
+    std::map<QString, const Photo *> found;
+    for (const Photo &p : photos)
+        found[QDir(m_root).relativeFilePath(p.url)] = &p;
+    const QJsonArray truth = m_truth["photos"].toArray();
+    EXPECT_EQ(photos.size(), size_t(truth.size()));
+    for (const QJsonValue &v : truth) {
+        const QJsonObject t = v.toObject();
+        const QString file = t["file"].toString();
+        ASSERT_TRUE(found.count(file)) << file.toStdString();
+        const Photo &p = *found[file];
+        QStringList companions;
+        for (const QString &c : p.companions)
+            companions << QDir(m_root).relativeFilePath(c);
+        QStringList expected;
+        for (const QJsonValue &c : t["companions"].toArray())
+            expected << c.toString();
+        EXPECT_EQ(companions, expected) << file.toStdString();
+        EXPECT_NEAR(p.captureDate, t["time"].toDouble(), 0.0015) << file.toStdString();
+        EXPECT_EQ(p.isRAW, t["format"].toString() == "DNG") << file.toStdString();
+        EXPECT_GT(p.pixelWidth, 0) << file.toStdString();
+    }
+}
+
+TEST_F(CardScan, TrapsAreOnDiskButNeverPhotos)
+{
+    const QJsonArray ignored = m_truth["ignored"].toArray();
+    EXPECT_GE(ignored.size(), 8);
+    const std::vector<Photo> photos = Scanner::scan(m_root, true, [](double) {});
+    std::set<QString> urls;
+    for (const Photo &p : photos)
+        for (const QString &f : p.allFiles())
+            urls.insert(QDir(m_root).relativeFilePath(f));
+    for (const QJsonValue &v : ignored) {
+        EXPECT_TRUE(QFileInfo::exists(m_root + '/' + v.toString())) << v.toString().toStdString();
+        EXPECT_FALSE(urls.count(v.toString())) << v.toString().toStdString();
+    }
+}
+
+TEST_F(CardScan, EveryFormatIsPresentAndTheCopyIsByteIdentical)
+{
+    std::set<QString> formats;
+    QString copy, original;
+    for (const QJsonValue &v : m_truth["photos"].toArray()) {
+        const QJsonObject t = v.toObject();
+        formats.insert(t["format"].toString());
+        if (t.contains("copyOf")) {
+            copy = t["file"].toString();
+            original = t["copyOf"].toString();
+        }
+    }
+    EXPECT_TRUE(formats.count("JPG") && formats.count("PNG") && formats.count("TIF")
+                && formats.count("WEBP") && formats.count("DNG"));
+    if (canWriteHeic()) {
+        EXPECT_TRUE(formats.count("HEIC"));
+    }
+    ASSERT_FALSE(copy.isEmpty());
+    QFile a(m_root + '/' + copy), b(m_root + '/' + original);
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    EXPECT_EQ(a.readAll(), b.readAll());
+}
+
+TEST_F(CardScan, RefusesToWriteIntoAFolderThatHoldsFiles)
+{
+    QString error;
+    EXPECT_TRUE(makeCard(m_root, m_plan, &error).isEmpty());
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST_F(CardScan, BlurredFramesAreLessDetailedThanTheKeeper)
+{
+    for (const Scene &s : m_plan.scenes) {
+        if (s.frames.size() < 2)
+            continue;
+        QSize size;
+        const QImage base = loadBase(s.source.path, 320, &size);
+        ASSERT_FALSE(base.isNull());
+        // Detail: mean absolute difference between neighbours, in the frame as rendered.
+        auto detail = [&](const Frame &f) {
+            const QImage img = renderFrame(base, size, f).convertToFormat(QImage::Format_Grayscale8);
+            double sum = 0;
+            for (int y = 0; y < img.height(); ++y)
+                for (int x = 1; x < img.width(); ++x)
+                    sum += std::abs(img.constScanLine(y)[x] - img.constScanLine(y)[x - 1]);
+            return sum;
+        };
+        double keeper = 0;
+        for (int i : s.frames)
+            if (m_plan.frames[size_t(i)].keeper)
+                keeper = detail(m_plan.frames[size_t(i)]);
+        for (int i : s.frames) {
+            const Frame &f = m_plan.frames[size_t(i)];
+            if (f.blurSigma > 0) {
+                EXPECT_LT(detail(f), keeper * 1.1) << "scene " << s.id << " frame " << f.number;
+            }
+        }
+    }
+}
