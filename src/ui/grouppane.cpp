@@ -105,8 +105,8 @@ GroupPane::GroupPane(AppStore &store, Kind kind, ImageStore &images, QWidget *pa
     m_scroll->setWidgetResizable(false);
     m_scroll->viewport()->setAutoFillBackground(false);
     m_body = new QWidget;
-    m_body->setAutoFillBackground(false);
     m_scroll->setWidget(m_body);
+    m_body->setAutoFillBackground(false); // after setWidget, which turns it on: the overview's colour shows through
     m_scroll->keyHandler = [this](QKeyEvent *e) { return handleKey(e); };
     m_stack->addWidget(m_scroll);
     m_empty = makeEmptyState(kind, m_stack);

@@ -2,6 +2,7 @@
 
 #include "ui/windowdialogs.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSize>
 #include <QString>
@@ -53,6 +54,7 @@ private:
     std::unique_ptr<AppStore> m_store;
     std::unique_ptr<MainWindow> m_window;
     bool m_importDone = false;
+    QElapsedTimer m_sinceImport; // from the end of the import to the screenshot
 };
 
 } // namespace mendral
