@@ -1,19 +1,110 @@
 #include "ui/review/reviewview.h"
 
+#include "imagecache/imagestore.h"
+#include "model/photogroup.h"
 #include "store/appstore.h"
+#include "ui/review/filmstrip.h"
+#include "ui/review/reviewbars.h"
+#include "ui/review/reviewcanvas.h"
+#include "ui/review/reviewgeometry.h"
+#include "ui/theme.h"
 
+#include <QApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace mendral {
 
-ReviewView::ReviewView(AppStore &store, QWidget *parent) : QWidget(parent), m_store(store)
+namespace {
+
+QWidget *divider(QWidget *parent)
+{
+    auto *line = new QWidget(parent);
+    line->setFixedHeight(1);
+    line->setAutoFillBackground(true);
+    QPalette p = line->palette();
+    p.setColor(QPalette::Window, theme::separator());
+    line->setPalette(p);
+    return line;
+}
+
+bool commandHeld(Qt::KeyboardModifiers mods)
+{
+    return mods & Qt::ControlModifier;
+}
+
+} // namespace
+
+ReviewView::ReviewView(AppStore &store, QWidget *parent, ImageStore *images)
+    : QWidget(parent), m_store(store), m_images(images ? *images : ImageStore::shared())
 {
     setFocusPolicy(Qt::StrongFocus);
     if (m_store.reviewGroupID())
         m_groupID = *m_store.reviewGroupID();
+
+    m_hintTimer = new QTimer(this);
+    m_hintTimer->setSingleShot(true);
+    m_hintTimer->setInterval(hintMilliseconds);
+    connect(m_hintTimer, &QTimer::timeout, this, [this] {
+        m_boundaryHint.reset();
+        refresh();
+    });
+
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+
+    m_content = new QWidget(this);
+    auto *column = new QVBoxLayout(m_content);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    m_topBar = new ReviewTopBar(*this, m_content);
+    m_canvas = new ReviewCanvas(*this, m_content);
+    m_strip = new FilmStrip(*this, m_content);
+    m_actionBar = new ReviewActionBar(*this, m_content);
+    column->addWidget(m_topBar);
+    column->addWidget(divider(m_content));
+    column->addWidget(m_canvas, 1);
+    column->addWidget(divider(m_content));
+    column->addWidget(m_strip);
+    column->addWidget(divider(m_content));
+    column->addWidget(m_actionBar);
+    outer->addWidget(m_content);
+
+    m_emptyState = new QWidget(this);
+    auto *empty = new QVBoxLayout(m_emptyState);
+    empty->setSpacing(10);
+    empty->addStretch(1);
+    auto *gone = new QLabel(QStringLiteral("这一组已经不在当前筛选里了"), m_emptyState);
+    gone->setFont(theme::font(13));
+    gone->setAlignment(Qt::AlignCenter);
+    empty->addWidget(gone, 0, Qt::AlignHCenter);
+    auto *back = new QPushButton(QStringLiteral("返回总览"), m_emptyState);
+    back->setFocusPolicy(Qt::NoFocus);
+    connect(back, &QPushButton::clicked, this, [this] { m_store.closeReview(); });
+    empty->addWidget(back, 0, Qt::AlignHCenter);
+    empty->addStretch(1);
+    outer->addWidget(m_emptyState);
+
+    connect(&m_store, &AppStore::groupsChanged, this, &ReviewView::refresh);
+    connect(&m_store, &AppStore::photosChanged, this, &ReviewView::refresh);
+    connect(&m_store, &AppStore::settingsChanged, this, &ReviewView::refresh);
+    connect(&m_store, &AppStore::selectionChanged, this, &ReviewView::followStore);
+    refresh();
 }
 
-ReviewView::~ReviewView() = default;
+ReviewView::~ReviewView()
+{
+    removeMonitor();
+}
+
+// ---- state ---------------------------------------------------------------------------------
 
 void ReviewView::setGroupID(int id)
 {
@@ -23,13 +114,436 @@ void ReviewView::setGroupID(int id)
     m_cursor = 0;
     m_actualSize = false;
     m_compareSel.clear();
+    m_cellFrames.clear();
+    takeFocus();
+    refresh();
+    prepareNeighbours();
+}
+
+void ReviewView::followStore()
+{
+    if (const auto id = m_store.reviewGroupID())
+        setGroupID(*id);
+    refresh(); // the group's place among the visible groups may have changed
+}
+
+void ReviewView::setCursor(int position)
+{
+    if (position == m_cursor)
+        return;
+    m_cursor = position;
+    refresh();
+    prepareNeighbours();
+}
+
+void ReviewView::setActualSize(bool on)
+{
+    if (on == m_actualSize)
+        return;
+    m_actualSize = on;
+    refresh();
+}
+
+void ReviewView::setCellFrames(std::vector<QRectF> frames)
+{
+    m_cellFrames = std::move(frames);
+}
+
+const PhotoGroup *ReviewView::group() const
+{
+    return m_store.group(m_groupID);
+}
+
+const Photo *ReviewView::currentPhoto() const
+{
+    const PhotoGroup *g = group();
+    if (!g || m_cursor < 0 || m_cursor >= g->count())
+        return nullptr;
+    const int index = g->indices[size_t(m_cursor)];
+    const auto &photos = m_store.photos();
+    if (index < 0 || size_t(index) >= photos.size())
+        return nullptr;
+    return &photos[size_t(index)];
+}
+
+int ReviewView::gridColumns() const
+{
+    const PhotoGroup *g = group();
+    return g ? reviewgeometry::compareGrid(g->count()).cols : 1;
+}
+
+void ReviewView::takeFocus()
+{
+    if (isVisible())
+        setFocus(Qt::OtherFocusReason);
+}
+
+void ReviewView::refresh()
+{
+    const PhotoGroup *g = group();
+    const bool usable = g && g->count() > 0;
+    m_content->setVisible(usable);
+    m_emptyState->setVisible(!usable);
+    if (usable) {
+        m_topBar->sync();
+        m_canvas->sync();
+        m_strip->sync();
+        m_actionBar->sync();
+    }
     Q_EMIT stateChanged();
 }
 
-bool ReviewView::event(QEvent *event) { return QWidget::event(event); }
-void ReviewView::keyPressEvent(QKeyEvent *event) { QWidget::keyPressEvent(event); }
-bool ReviewView::eventFilter(QObject *watched, QEvent *event) { return QWidget::eventFilter(watched, event); }
-void ReviewView::showEvent(QShowEvent *event) { QWidget::showEvent(event); }
-void ReviewView::hideEvent(QHideEvent *event) { QWidget::hideEvent(event); }
+void ReviewView::prepareNeighbours()
+{
+    // Warm the cache around the cursor (and the next group's first photo) so that stepping on
+    // shows the photo at once. The current photo's request was queued first by the canvas.
+    const PhotoGroup *g = group();
+    if (!g || !isVisible())
+        return;
+    const auto &photos = m_store.photos();
+    auto warm = [this, &photos](int index) {
+        if (index >= 0 && size_t(index) < photos.size())
+            m_images.thumbnail(photos[size_t(index)].url, ReviewCanvas::maxPixel);
+    };
+    for (int p : {m_cursor + 1, m_cursor - 1})
+        if (p >= 0 && p < g->count())
+            warm(g->indices[size_t(p)]);
+    const auto visible = m_store.visibleGroups();
+    for (size_t i = 0; i < visible.size(); ++i)
+        if (visible[i].id == g->id) {
+            const PhotoGroup &next = visible[(i + 1) % visible.size()];
+            if (next.id != g->id && next.count() > 0)
+                warm(next.indices.front());
+            break;
+        }
+}
+
+// ---- operations ----------------------------------------------------------------------------
+
+void ReviewView::togglePick()
+{
+    const PhotoGroup *g = group();
+    if (!g || m_cursor < 0 || m_cursor >= g->count())
+        return;
+    m_store.togglePick(g->id, m_cursor);
+    takeFocus();
+}
+
+void ReviewView::commitCompareSelection(int fallback)
+{
+    const PhotoGroup *g = group();
+    if (!g)
+        return;
+    const int id = g->id, size = g->count(); // the group may be replaced by each decision
+    std::vector<int> positions;
+    if (m_compareSel.size() >= 2)
+        positions.assign(m_compareSel.begin(), m_compareSel.end()); // ascending
+    else
+        positions = {fallback};
+    for (int p : positions)
+        if (p >= 0 && p < size)
+            m_store.choose(id, p);
+    if (positions.size() > 1)
+        m_compareSel.clear();
+    showHint(QStringLiteral("已选入 %1 张").arg(positions.size()));
+}
+
+void ReviewView::moveCursor(int step)
+{
+    const PhotoGroup *g = group();
+    if (!g)
+        return;
+    int t = m_cursor + step;
+    // A cursor left beyond a group that shrank comes back in from the end, rather than being
+    // stuck out there with a "last photo" hint.
+    if (step < 0 && m_cursor >= g->count() && g->count() > 0)
+        t = std::min(t, g->count() - 1);
+    if (t < 0) {
+        showHint(QStringLiteral("已经是本组最前 1 张"));
+    } else if (t <= g->count() - 1) {
+        setCursor(t);
+        takeFocus();
+    } else {
+        showHint(QStringLiteral("已经是本组最后 1 张"));
+    }
+}
+
+void ReviewView::moveInGrid(int step)
+{
+    const PhotoGroup *g = group();
+    if (!g)
+        return;
+    const int t = m_cursor + step;
+    if (t >= 0 && t < g->count()) {
+        setCursor(t);
+        takeFocus();
+    } else {
+        showHint(step < 0 ? QStringLiteral("已经是第一张") : QStringLiteral("已经是最后一张"));
+    }
+}
+
+void ReviewView::clickPhoto(int position)
+{
+    m_lastCellClick.start();
+    const bool command = m_clickHadCommand || commandHeld(QGuiApplication::queryKeyboardModifiers());
+    if (command) {
+        const bool wasSelected = m_compareSel.count(position) > 0;
+        m_compareSel.insert(m_cursor); // the photo being looked at joins the selection
+        if (wasSelected)
+            m_compareSel.erase(position);
+        else
+            m_compareSel.insert(position);
+        if (m_compareSel.empty())
+            m_compareSel.insert(position);
+    }
+    m_cursor = position;
+    takeFocus();
+    refresh();
+    prepareNeighbours();
+}
+
+void ReviewView::clearMultiSelection()
+{
+    if (m_lastCellClick.isValid() && m_lastCellClick.elapsed() < cellClickGraceMilliseconds)
+        return; // the same click already reached a cell
+    if (!m_compareSel.empty()) {
+        m_compareSel.clear();
+        showHint(QStringLiteral("已取消多选"));
+    }
+    m_cursor = 0;
+    takeFocus();
+    refresh();
+    prepareNeighbours();
+}
+
+void ReviewView::showHint(const QString &text)
+{
+    m_hintTimer->stop();
+    m_boundaryHint = text;
+    m_hintTimer->start();
+    takeFocus();
+    refresh();
+}
+
+bool ReviewView::isBlankPoint(QPointF point, QSizeF size) const
+{
+    const PhotoGroup *g = group();
+    if (m_compare && g && g->count() > 1) {
+        if (m_cellFrames.empty())
+            return false;
+        return std::none_of(m_cellFrames.begin(), m_cellFrames.end(),
+                            [point](const QRectF &f) { return f.contains(point); });
+    }
+    const Photo *photo = currentPhoto();
+    if (!photo)
+        return true;
+    if (photo->pixelWidth <= 0 || photo->pixelHeight <= 0 || size.width() <= 0 || size.height() <= 0)
+        return true;
+    return !reviewgeometry::fittedRect(QSizeF(photo->pixelWidth, photo->pixelHeight), size).contains(point);
+}
+
+void ReviewView::toggleCompare()
+{
+    const PhotoGroup *g = group();
+    if (!g || g->count() < 2)
+        return;
+    m_compare = !m_compare;
+    m_actualSize = false;
+    takeFocus();
+    refresh();
+}
+
+void ReviewView::skipGroup()
+{
+    const PhotoGroup *g = group();
+    if (!g)
+        return;
+    const int id = g->id;
+    m_store.skip(id);
+    m_store.advance(id);
+    takeFocus();
+}
+
+// ---- keys ----------------------------------------------------------------------------------
+
+bool ReviewView::handlesKey(const QKeyEvent *event) const
+{
+    const PhotoGroup *g = group();
+    if (!g || g->count() == 0)
+        return false; // the "gone" state handles no keys
+    const auto mods = event->modifiers();
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Tab:
+    case Qt::Key_Space:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Escape:
+        return true;
+    case Qt::Key_C:
+        return !(mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        // With Command held these belong to the menu (show or hide the decided pane).
+        return !commandHeld(mods);
+    default:
+        return false;
+    }
+}
+
+bool ReviewView::handleKey(QKeyEvent *event)
+{
+    if (!handlesKey(event))
+        return false;
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (m_compareSel.size() < 2)
+            togglePick();
+        else
+            commitCompareSelection(m_cursor);
+        break;
+    case Qt::Key_C:
+    case Qt::Key_Tab:
+        toggleCompare();
+        break;
+    case Qt::Key_Space:
+        if (m_compare) {
+            m_compare = false;
+            m_actualSize = true;
+            refresh();
+        } else {
+            setActualSize(!m_actualSize);
+        }
+        break;
+    case Qt::Key_Left:
+        m_compare ? moveInGrid(-1) : moveCursor(-1);
+        break;
+    case Qt::Key_Right:
+        m_compare ? moveInGrid(+1) : moveCursor(+1);
+        break;
+    case Qt::Key_Up:
+        if (m_compare)
+            moveInGrid(-gridColumns());
+        else
+            m_store.goPrev();
+        break;
+    case Qt::Key_Down:
+        if (m_compare)
+            moveInGrid(+gridColumns());
+        else
+            m_store.goNext(true);
+        break;
+    case Qt::Key_Escape:
+        m_store.closeReview();
+        break;
+    }
+    return true;
+}
+
+bool ReviewView::event(QEvent *event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Keys this screen handles are not menu shortcuts while it has focus.
+        if (handlesKey(static_cast<QKeyEvent *>(event))) {
+            event->accept();
+            return true;
+        }
+    } else if (event->type() == QEvent::KeyPress) {
+        // Before QWidget's own handling, which would spend Tab on moving focus.
+        if (handleKey(static_cast<QKeyEvent *>(event))) {
+            event->accept();
+            return true;
+        }
+        event->ignore();
+        return false;
+    }
+    return QWidget::event(event);
+}
+
+void ReviewView::keyPressEvent(QKeyEvent *event)
+{
+    if (!handleKey(event))
+        QWidget::keyPressEvent(event);
+}
+
+// ---- mouse-down monitor and lifecycle ------------------------------------------------------
+
+bool ReviewView::eventFilter(QObject *watched, QEvent *event)
+{
+    const auto type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick)
+        return QWidget::eventFilter(watched, event);
+    auto *mouse = static_cast<QMouseEvent *>(event);
+    if (mouse->button() != Qt::LeftButton)
+        return QWidget::eventFilter(watched, event);
+    // One click reaches the window, then its widget, then (when ignored) the widget's parents:
+    // look at it once.
+    const QPointF global = mouse->globalPosition();
+    const MouseSeen seen{type, mouse->timestamp(), global};
+    if (seen == m_lastMouse)
+        return QWidget::eventFilter(watched, event);
+    m_lastMouse = seen;
+
+    if (type == QEvent::MouseButtonPress)
+        m_clickHadCommand = commandHeld(mouse->modifiers());
+    QWidget *hit = watched->isWidgetType() ? static_cast<QWidget *>(watched)
+                                           : QApplication::widgetAt(global.toPoint());
+    if (m_content->isVisible() && hit && (hit == m_canvas || m_canvas->isAncestorOf(hit))) {
+        const QPointF point = m_canvas->mapFromGlobal(global);
+        if (type == QEvent::MouseButtonPress) {
+            // After the cells have had the click: a cell click just before wins.
+            QTimer::singleShot(0, this, [this, point] {
+                if (isBlankPoint(point, QSizeF(m_canvas->size())))
+                    clearMultiSelection();
+            });
+        } else if (!m_compare) {
+            togglePick();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ReviewView::installMonitor()
+{
+    if (m_monitorInstalled)
+        return;
+    qApp->installEventFilter(this);
+    m_monitorInstalled = true;
+}
+
+void ReviewView::removeMonitor()
+{
+    if (!m_monitorInstalled)
+        return;
+    qApp->removeEventFilter(this);
+    m_monitorInstalled = false;
+}
+
+void ReviewView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (event->spontaneous())
+        return; // the window came back, the screen did not newly appear
+    m_cursor = 0;
+    installMonitor();
+    refresh();
+    takeFocus();
+    prepareNeighbours();
+}
+
+void ReviewView::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    if (event->spontaneous())
+        return;
+    removeMonitor();
+    m_compare = false;
+    m_actualSize = false;
+    m_compareSel.clear();
+    // Nothing is rebuilt while hidden (the window may be going away); showing refreshes.
+}
+
 
 } // namespace mendral

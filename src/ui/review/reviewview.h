@@ -16,6 +16,7 @@ class QTimer;
 namespace mendral {
 
 class AppStore;
+class ImageStore;
 struct Photo;
 struct PhotoGroup;
 class ReviewTopBar;
@@ -33,10 +34,12 @@ class ReviewView : public QWidget {
     Q_OBJECT
 
 public:
-    explicit ReviewView(AppStore &store, QWidget *parent = nullptr);
+    /** images: where photos are loaded from (null: the program's shared image store). */
+    explicit ReviewView(AppStore &store, QWidget *parent = nullptr, ImageStore *images = nullptr);
     ~ReviewView() override;
 
     AppStore &store() const { return m_store; }
+    ImageStore &images() const { return m_images; }
 
     int groupID() const { return m_groupID; }
     /** Changes the group under review; a different id resets cursor, 100 % and multi-selection. */
@@ -102,9 +105,9 @@ private:
     void prepareNeighbours();
     void installMonitor();
     void removeMonitor();
-    void updateEmptyState();
 
     AppStore &m_store;
+    ImageStore &m_images;
     int m_groupID = -1;
     int m_cursor = 0;
     bool m_actualSize = false;
@@ -113,6 +116,13 @@ private:
     QElapsedTimer m_lastCellClick; // invalid: the distant past
     bool m_clickHadCommand = false;
     bool m_monitorInstalled = false;
+    struct MouseSeen {
+        int type = 0;
+        quint64 timestamp = 0;
+        QPointF global;
+        bool operator==(const MouseSeen &) const = default;
+    };
+    MouseSeen m_lastMouse;
     std::vector<QRectF> m_cellFrames;
     std::optional<QString> m_boundaryHint;
     QTimer *m_hintTimer = nullptr;

@@ -1,0 +1,120 @@
+#include "ui/review/photocanvas.h"
+
+#include "imagecache/imagestore.h"
+#include "ui/review/actualsizecanvas.h"
+#include "ui/review/reviewgeometry.h"
+#include "ui/widgets.h"
+
+#include <QPainter>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace mendral {
+
+namespace {
+
+QImage reduced(const QImage &image, QSize size)
+{
+    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+} // namespace
+
+PhotoCanvas::PhotoCanvas(ImageStore &images, const Photo &photo, bool actualSize, int maxPixel, QWidget *parent)
+    : QWidget(parent), m_photo(photo), m_actualSize(actualSize), m_maxPixel(maxPixel)
+{
+    m_spinner = new Spinner(28, this);
+    m_spinner->setAttribute(Qt::WA_TransparentForMouseEvents);
+    QFuture<QImage> load = images.thumbnail(m_photo.url, m_maxPixel);
+    // A memory hit is ready at once: show it in this very frame rather than after a spinner.
+    if (load.isFinished()) {
+        setImage(load.resultCount() ? load.result() : QImage());
+    } else {
+        load.then(this, [this](QFuture<QImage> done) {
+            setImage(done.resultCount() ? done.result() : QImage());
+        });
+    }
+    rebuild();
+}
+
+void PhotoCanvas::setImage(const QImage &image)
+{
+    if (image.isNull())
+        return; // the spinner stays
+    const auto f = image.format();
+    m_image = (f == QImage::Format_RGB32 || f == QImage::Format_ARGB32_Premultiplied)
+                  ? image
+                  : image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                                  : QImage::Format_RGB32);
+    rebuild();
+    requestFitted();
+    Q_EMIT imageLoaded();
+}
+
+void PhotoCanvas::setActualSize(bool on)
+{
+    if (on == m_actualSize)
+        return;
+    m_actualSize = on;
+    rebuild();
+}
+
+void PhotoCanvas::rebuild()
+{
+    m_spinner->setVisible(m_image.isNull());
+    m_spinner->move(rect().center() - QPoint(13, 13));
+    const bool wantActual = m_actualSize && !m_image.isNull();
+    if (wantActual && !m_actual) {
+        // A fresh 100 % view each time: it starts centred and finds the face again.
+        m_actual = new ActualSizeCanvas(m_image, this);
+        m_actual->setGeometry(rect());
+        m_actual->show();
+    } else if (!wantActual && m_actual) {
+        delete m_actual;
+        m_actual = nullptr;
+    }
+    update();
+}
+
+void PhotoCanvas::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    m_spinner->move(rect().center() - QPoint(13, 13));
+    if (m_actual)
+        m_actual->setGeometry(rect());
+    requestFitted();
+}
+
+void PhotoCanvas::requestFitted()
+{
+    if (m_image.isNull() || m_actualSize)
+        return;
+    const QSize target = reviewgeometry::fittedRect(QSizeF(m_image.size()), QSizeF(size())).size().toSize();
+    if (target.isEmpty() || target == m_fitted.size() || target.width() >= m_image.width())
+        return;
+    const int request = ++m_fittedRequest;
+    QtConcurrent::run(reduced, m_image, target).then(this, [this, request](QImage img) {
+        if (request != m_fittedRequest)
+            return; // the size changed again meanwhile
+        m_fitted = std::move(img);
+        update();
+    });
+}
+
+void PhotoCanvas::paintEvent(QPaintEvent *)
+{
+    if (m_image.isNull() || m_actual)
+        return;
+    const QRectF target = reviewgeometry::fittedRect(QSizeF(m_image.size()), QSizeF(size()));
+    if (target.isEmpty())
+        return;
+    QPainter p(this);
+    if (m_fitted.size() == target.size().toSize()) {
+        p.drawImage(target.topLeft(), m_fitted);
+    } else {
+        // Until the careful copy is ready, a quick filtered draw of the large image.
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(target, m_image);
+    }
+}
+
+} // namespace mendral

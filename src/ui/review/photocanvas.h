@@ -1,0 +1,55 @@
+#pragma once
+
+#include "model/photo.h"
+
+#include <QImage>
+#include <QWidget>
+
+namespace mendral {
+
+class ActualSizeCanvas;
+class ImageStore;
+class Spinner;
+
+/**
+ * One photo fitted whole and centred in the widget, or at 100 % in an ActualSizeCanvas. The
+ * image comes from the image cache at maxPixel on its long side; a spinner turns until it is
+ * there (and stays when the cache has none). A canvas shows one photo for its whole life.
+ */
+class PhotoCanvas : public QWidget {
+    Q_OBJECT
+
+public:
+    PhotoCanvas(ImageStore &images, const Photo &photo, bool actualSize, int maxPixel, QWidget *parent = nullptr);
+
+    const Photo &photo() const { return m_photo; }
+    int maxPixel() const { return m_maxPixel; }
+    bool actualSize() const { return m_actualSize; }
+    void setActualSize(bool on);
+    bool hasImage() const { return !m_image.isNull(); }
+    const QImage &image() const { return m_image; }
+    ActualSizeCanvas *actualSizeCanvas() const { return m_actual; }
+
+Q_SIGNALS:
+    void imageLoaded();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void setImage(const QImage &image);
+    void rebuild();
+    void requestFitted();
+
+    Photo m_photo;
+    bool m_actualSize;
+    int m_maxPixel;
+    QImage m_image;
+    QImage m_fitted; // a carefully reduced copy for the current size, made off the main thread
+    int m_fittedRequest = 0;
+    Spinner *m_spinner = nullptr;
+    ActualSizeCanvas *m_actual = nullptr;
+};
+
+} // namespace mendral
