@@ -328,18 +328,42 @@ TEST_F(PaneTest, ThumbnailsOnlyForCardsOnOrNearTheScreen)
     EXPECT_FALSE(pending->cards()[100]->hasRequested()) << "the middle was never on screen";
 }
 
-TEST_F(PaneTest, CardShowsPlaceholderUntilItsImageArrivesAndReloadsOnNewPhoto)
+TEST_F(PaneTest, CardShowsPlaceholderUntilItsImageArrives)
 {
     fill(1, 3);
+    holdDecoding->store(true);
     make();
     GroupCard *card = pending->cards()[0];
+    ASSERT_TRUE(card->hasRequested());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(card->isLoaded());
+    EXPECT_TRUE(card->thumbnail().isNull()) << "the placeholder is painted meanwhile";
+    EXPECT_FALSE(pending->visibleThumbnailsLoaded());
+    holdDecoding->store(false);
     ASSERT_TRUE(test::waitUntil([&] { return card->isLoaded(); }));
-    EXPECT_FALSE(card->thumbnail().isNull());
-    const QString before = card->photoUrl();
-    pick(0, {2}); // the card now shows the picked photo
-    EXPECT_NE(card->photoUrl(), before);
-    EXPECT_FALSE(card->isLoaded()) << "the old image is not shown for the new photo";
+    EXPECT_TRUE(pending->visibleThumbnailsLoaded());
+    EXPECT_TRUE(shows(card->thumbnail(), card->photoUrl()));
+}
+
+TEST_F(PaneTest, ALateImageOfThePreviousPhotoIsNotShown)
+{
+    fill(1, 3);
+    const QString picked = store->photos()[2].url;
+    images->thumbnail(picked, ThumbWidget::thumbnailPixels).waitForFinished(); // in memory: answered at once
+    holdDecoding->store(true);
+    make();
+    GroupCard *card = pending->cards()[0];
+    const QString first = card->photoUrl();
+    ASSERT_NE(first, picked);
+    pick(0, {2}); // the card now shows the picked photo while the first image is still coming
+    ASSERT_EQ(card->photoUrl(), picked);
     ASSERT_TRUE(test::waitUntil([&] { return card->isLoaded(); }));
+    holdDecoding->store(false);
+    ASSERT_TRUE(test::waitUntil([&] { return *decodes >= 2; })); // the first image is done too
+    images->thumbnail(first, ThumbWidget::thumbnailPixels).waitForFinished();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(shows(card->thumbnail(), picked));
+    EXPECT_FALSE(shows(card->thumbnail(), first));
 }
 
 struct GridViewTest : ::testing::Test, test::WindowFixture {

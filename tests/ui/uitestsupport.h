@@ -6,6 +6,7 @@
 #include "store/storetestsupport.h"
 
 #include <QImage>
+#include <QThread>
 #include <QTemporaryDir>
 
 #include <atomic>
@@ -23,13 +24,28 @@ struct WindowFixture {
     StoreFixture storeFixture;
     std::unique_ptr<AppStore> store = storeFixture.make();
     std::shared_ptr<std::atomic<int>> decodes = std::make_shared<std::atomic<int>>(0);
+    /** While set, decoding waits: a view can be seen before its image arrives. */
+    std::shared_ptr<std::atomic<bool>> holdDecoding = std::make_shared<std::atomic<bool>>(false);
     std::unique_ptr<ImageStore> images = std::make_unique<ImageStore>(
-        storeFixture.dir.path() + "/thumbs", [counter = decodes](const QString &url, int) {
+        storeFixture.dir.path() + "/thumbs", [counter = decodes, hold = holdDecoding](const QString &url, int) {
+            while (hold->load())
+                QThread::msleep(1);
             counter->fetch_add(1);
             QImage image(64, 48, QImage::Format_RGB32);
-            image.fill(url.endsWith("red.jpg") ? Qt::red : Qt::darkCyan);
+            image.fill(colorOf(url));
             return image;
         });
+
+    /** The colour the fake decoder paints a file's image in. */
+    static QColor colorOf(const QString &url) { return QColor::fromHsv(int(qHash(url) % 360), 220, 220).toRgb(); }
+
+    /** Whether an image shows a file's colour (allowing for JPEG in the disk cache). */
+    static bool shows(const QPixmap &pixmap, const QString &url)
+    {
+        const QColor a = pixmap.toImage().pixelColor(5, 5), b = colorOf(url);
+        return std::abs(a.red() - b.red()) < 12 && std::abs(a.green() - b.green()) < 12 &&
+               std::abs(a.blue() - b.blue()) < 12;
+    }
 
     static Photo photo(int n)
     {
