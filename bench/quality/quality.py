@@ -5,7 +5,7 @@ Runs `mendral-cli cull --json` on the card with empty settings, cache and data f
 prints the pairwise precision, recall and F1 of "same group", the share of multi-frame scenes
 whose keeper is recommended, the share of badly exposed frames never recommended and the number
 of groups flagged for review. findimagedupes groups the same files in the same run as the
-baseline. Usage: quality.py CLI TRUTH [--cull-json FILE] [--tsv] [--explain]
+baseline. Usage: quality.py CLI TRUTH [--cull-json FILE | --save-cull FILE] [--tsv] [--explain]
 """
 import argparse
 import json
@@ -36,6 +36,9 @@ def pairs_score(labels_true, labels_pred):
 def run_cull(cli, root):
     with tempfile.TemporaryDirectory(prefix="mendral-quality-") as home:
         env = dict(os.environ)
+        # The neural models stay where setup put them; only settings and caches start empty.
+        data = os.environ.get("XDG_DATA_HOME") or os.path.expanduser("~/.local/share")
+        env.setdefault("MENDRAL_MODELS", os.path.join(data, "Mendral", "models"))
         for var in ("XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"):
             env[var] = os.path.join(home, var.lower())
             os.makedirs(env[var])
@@ -73,6 +76,7 @@ def main():
     ap.add_argument("cli")
     ap.add_argument("truth")
     ap.add_argument("--cull-json", help="read this cull output instead of running the command")
+    ap.add_argument("--save-cull", help="keep the cull output in this file")
     ap.add_argument("--tsv", action="store_true", help="rows of figure, ours, baseline, ratio")
     ap.add_argument("--explain", action="store_true", help="list every miss with its values")
     args = ap.parse_args()
@@ -83,6 +87,8 @@ def main():
         cull, cull_time = json.load(open(args.cull_json)), float("nan")
     else:
         cull, cull_time = run_cull(args.cli, root)
+        if args.save_cull:
+            json.dump(cull, open(args.save_cull, "w"))
 
     photos = cull["photos"]
     rel = [os.path.relpath(p["url"], root) for p in photos]
@@ -143,6 +149,55 @@ def main():
     return 0
 
 
+def distance(a, b):
+    """Distance of two unit vectors as the grouping compares them."""
+    if not a or not b:
+        return float("inf")
+    m = min(len(a), len(b))
+    v = 2 - 2 * sum(x * y for x, y in zip(a[:m], b[:m]))
+    return v ** 0.5 if v > 0 else 0.0
+
+
+def color(a, b):
+    if a is None or b is None or len(a) != len(b):
+        return None
+    return 0.5 * sum(abs(x - y) for x, y in zip(a, b))
+
+
+def closest_link(cull, by_file, group_of, files):
+    """The visually closest pair across the pieces of a split scene, with what the gates read."""
+    best = None
+    for a in files:
+        for b in files:
+            if a in by_file and b in by_file and group_of.get(a) != group_of.get(b) and a < b:
+                pa, pb = cull["photos"][by_file[a]], cull["photos"][by_file[b]]
+                d = distance(pa["featurePrint"], pb["featurePrint"])
+                if best is None or d < best[0]:
+                    best = (d, a, b, pa, pb)
+    if best is None:
+        return
+    d, a, b, pa, pb = best
+    faces = min((distance(x, y) for x in pa["facePrints"] for y in pb["facePrints"]), default=float("inf"))
+    hair, torso = color(pa["hairPrint"], pb["hairPrint"]), color(pa["torsoPrint"], pb["torsoPrint"])
+    fmt = lambda v: "none" if v is None else f"{v:.3f}"
+
+    def farthest(xs, ys):
+        return max((min((distance(x, y) for y in ys), default=float("inf")) for x in xs), default=0.0)
+
+    ga = [p for i, p in enumerate(cull["photos"]) if i in cull["groups"][group_of[a]]["indices"]]
+    gb = [p for i, p in enumerate(cull["photos"]) if i in cull["groups"][group_of[b]]["indices"]]
+    fa = [x for p in ga for x in p["facePrints"]][:14]
+    fb = [x for p in gb for x in p["facePrints"]][:14]
+    pair_dmax = max(farthest(pa["facePrints"], pb["facePrints"]), farthest(pb["facePrints"], pa["facePrints"]))
+    group_dmax = max(farthest(fa, fb), farthest(fb, fa))
+    print(f"   closest pair {os.path.basename(a)} / {os.path.basename(b)}: print d={d:.3f} "
+          f"dt={abs(pb['captureDate'] - pa['captureDate']):.1f}s faces {pa['faceCount']}/{pb['faceCount']} "
+          f"people {max(pa['faceCount'], pa['humanCount'])}/{max(pb['faceCount'], pb['humanCount'])} "
+          f"side {pa['mainFaceSide']:.3f}/{pb['mainFaceSide']:.3f} face-print dmin={faces:.3f} "
+          f"hair={fmt(hair)} torso={fmt(torso)} prints {len(pa['facePrints'])}/{len(pb['facePrints'])} "
+          f"face-set dmax pair={pair_dmax:.3f} groups={group_dmax:.3f}")
+
+
 def explain(truth, cull, rel, by_file, group_of, multi, recommended, bad_recommended, missing, extra):
     def values(f):
         if f not in by_file:
@@ -153,11 +208,12 @@ def explain(truth, cull, rel, by_file, group_of, multi, recommended, bad_recomme
                 f"q={p['faceQuality']:.2f} eye={p['eyeOpen']:.2f} | blur={t['blurSigma']:.2f} "
                 f"gain={t['gain']:.2f}{' BAD' if t['badlyExposed'] else ''}{' KEEPER' if t['keeper'] else ''}")
 
-    print("\n-- scenes split or joined --")
+    print(f"\n-- scenes split or joined (loose threshold {cull.get('threshold', 0):.3f}) --")
     for s in truth["scenes"]:
         groups = sorted({group_of.get(f, -1) for f in s["files"]})
         if len(groups) > 1:
             print(f"scene {s['id']} ({s['kind']}, {os.path.basename(s['source'])}) split into groups {groups}")
+            closest_link(cull, by_file, group_of, s["files"])
     for g, group in enumerate(cull["groups"]):
         scenes = sorted({next((x["scene"] for x in truth["photos"] if x["file"] == rel[i]), -1)
                          for i in group["indices"]})
