@@ -1,7 +1,8 @@
 // Per-call times of each neural net, and how far apart the prints of the same and of different
 // scenes and faces lie. Photos: the arguments, or the system's wallpapers and the sample photos
-// next to the models. Times are printed with their ratio to a baseline measured in the same run
-// (scaling a 2400-pixel image to 256 pixels).
+// next to the models (faces are taken from files in a "samples" folder). Times are printed with
+// their ratio to a baseline measured in the same run (scaling a 2400-pixel image to 256
+// pixels). With MENDRAL_BENCH_FACES set to a folder, the face crops are saved there to look at.
 
 #include "vision/facedetector.h"
 #include "vision/neural.h"
@@ -12,8 +13,8 @@
 #include <opencv2/imgproc.hpp>
 
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QTransform>
@@ -94,15 +95,18 @@ QStringList defaultPhotos()
 {
     QStringList files;
     for (const QString &dir : {QStringLiteral("/usr/share/backgrounds/mate/nature"),
-                               QStringLiteral("/usr/share/wallpapers"),
                                QStringLiteral("/usr/lib/python3/dist-packages/skimage/data"),
-                               neural::modelDirectory() + "/samples"}) {
-        QDirIterator it(dir, {"*.jpg", "*.jpeg", "*.png"}, QDir::Files,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext())
-            files << it.next();
+                               neural::modelDirectory() + "/samples"})
+        for (const QString &f : QDir(dir).entryList({"*.jpg", "*.jpeg", "*.png"}, QDir::Files))
+            files << dir + "/" + f;
+    // Plasma's wallpapers come in many sizes of one picture: take the largest of each.
+    const QDir plasma(QStringLiteral("/usr/share/wallpapers"));
+    for (const QString &name : plasma.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QDir images(plasma.filePath(name + "/contents/images"));
+        const QStringList sizes = images.entryList({"*.jpg", "*.png"}, QDir::Files, QDir::Size);
+        if (!sizes.isEmpty())
+            files << images.filePath(sizes.first());
     }
-    files.sort();
     return files;
 }
 
@@ -162,11 +166,8 @@ void compareFaces(const std::vector<QImage> &photos)
     if (auto spec = tfjs::faceGraph(dir))
         faceNet = tfjs::NetPool::create(spec->graph, spec->outputs);
     QString error;
-    if (auto graph = tfjs::loadGraphModel(dir + "/faceres.json", &error)) {
-        if (tfjs::rewriteForOpenCV(*graph, &error)
-            && tfjs::prune(*graph, {"global_pooling/Mean"}, &error))
-            faceres = tfjs::NetPool::create(*graph, {"global_pooling/Mean"}, &error);
-    }
+    if (auto spec = tfjs::faceresGraph(dir, &error))
+        faceres = tfjs::NetPool::create(spec->graph, spec->outputs, &error);
     if (!faceres)
         std::printf("faceres not loaded: %s\n", qPrintable(error));
     const std::vector<FacePrinter> printers = {
@@ -194,6 +195,18 @@ void compareFaces(const std::vector<QImage> &photos)
         for (const DetectedFace &f : detectFaces(photo))
             faces.push_back({faceCrop(photo, f.box, 1.18, 0), faceVariants(photo, f.box)});
     std::printf("%zu faces\n", faces.size());
+    if (!faces.empty()) {
+        const QImage &crop = faces.front().crop;
+        const auto chip = neural::alignedFaceChip(crop);
+        const double align = medianMs(9, [&] { (void)neural::alignedFaceChip(crop); });
+        std::printf("landmarks + aligned chip: %.1f ms\n", align);
+        if (chip) {
+            const double net = medianMs(9, [&] { (void)runNet(faceNet, tfjs::faceNetBlob(*chip)); });
+            const double res = medianMs(9, [&] { (void)runNet(faceres, rgbBlob(*chip, 224)); });
+            std::printf("face-api recognition net: %.1f ms a face\nfaceres: %.1f ms a face\n", net,
+                        res);
+        }
+    }
     if (qEnvironmentVariableIsSet("MENDRAL_BENCH_FACES"))
         for (size_t i = 0; i < faces.size(); ++i)
             faces[i].crop.save(qEnvironmentVariable("MENDRAL_BENCH_FACES") + QString("/face%1.png").arg(i));
@@ -257,10 +270,14 @@ int main(int argc, char **argv)
                 neural::modelsAvailable() ? "all loaded" : "incomplete");
 
     std::vector<QImage> photos;
+    std::vector<QString> labels;
     for (const QString &f : files) {
         QImage image(f);
         if (image.isNull())
             continue;
+        const QStringList parts = f.split('/');
+        const int contents = int(parts.indexOf("contents"));
+        labels.push_back(contents > 0 ? parts[contents - 1] : QFileInfo(f).baseName());
         photos.push_back(image.scaled(900, 900, Qt::KeepAspectRatio, Qt::SmoothTransformation)
                              .convertToFormat(QImage::Format_RGB888));
     }
@@ -302,7 +319,7 @@ int main(int argc, char **argv)
 
     std::printf("people per photo:");
     for (size_t i = 0; i < photos.size(); ++i)
-        std::printf(" %s=%d", qPrintable(QFileInfo(files[int(i)]).baseName()),
+        std::printf(" %s=%d", qPrintable(labels[i]),
                     neural::countPeople(photos[i]).value_or(-1));
     std::printf("\n");
 

@@ -97,6 +97,20 @@ std::optional<GraphSpec> faceGraph(const QString &directory, QString *error)
     return spec;
 }
 
+std::optional<GraphSpec> faceresGraph(const QString &directory, QString *error)
+{
+    const std::string output = "global_pooling/Mean";
+    auto graph = loadGraphModel(QDir(directory).filePath(QStringLiteral("faceres.json")), error);
+    if (!graph || !rewriteForOpenCV(*graph, error) || !prune(*graph, {output}, error))
+        return std::nullopt;
+    setInputSize(*graph, 224);
+    GraphSpec spec;
+    spec.graph = std::move(*graph);
+    spec.outputs = {output};
+    spec.inputSize = 224;
+    return spec;
+}
+
 cv::Mat centernetBlob(const QImage &image, int side)
 {
     if (image.isNull() || side < 1)

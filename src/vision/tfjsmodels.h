@@ -33,6 +33,9 @@ std::optional<GraphSpec> peopleGraph(const QString &directory, int inputSize,
 /** face-api's recognition network: 128 values for a 150-pixel aligned face chip. */
 std::optional<GraphSpec> faceGraph(const QString &directory, QString *error = nullptr);
 
+/** human-models' faceres: 1024 pooled features of a 224-pixel face, RGB 0…255 (compared only). */
+std::optional<GraphSpec> faceresGraph(const QString &directory, QString *error = nullptr);
+
 /**
  * NCHW float blob of `image` scaled (aspect not kept) to side × side RGB: centernet takes
  * values 0…255, the face network (value − mean) / 255. Empty for a null image.

@@ -121,3 +121,12 @@ TEST_F(NeuralGolden, FaceRecognitionNetworkMatchesTensorFlowJs)
     ASSERT_TRUE(out);
     expectMatches(out->front(), digest("face_recognition_150"));
 }
+
+TEST_F(NeuralGolden, FaceresMatchesTensorFlowJs)
+{
+    // faceres takes RGB 0…255 as it is: the plain centernet blob at 224.
+    const auto out = run(tfjs::faceresGraph(neural::modelDirectory()),
+                         tfjs::centernetBlob(patternImage(224), 224));
+    ASSERT_TRUE(out);
+    expectMatches(out->front(), digest("faceres_224"));
+}

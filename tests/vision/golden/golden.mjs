@@ -141,6 +141,10 @@ digest('centernet_scene_256',
   digest('centernet_people_512', heat, person);
 }
 
+// faceres (compared with the face network in bench/vision): its 1024-value pooled features.
+const faceres = await loadGraphModel(path.join(modelDir, 'faceres.json'));
+digest('faceres_224', faceres.execute(pattern(224), 'global_pooling/Mean'));
+
 const manifest = JSON.parse(fs.readFileSync(
   path.join(modelDir, 'face_recognition_model-weights_manifest.json'), 'utf8'));
 const { specs, data } = readWeights(manifest, modelDir);
