@@ -18,7 +18,7 @@ namespace {
 // Debian's mate and plasma packages, six group photos), each against 6 shifted, cropped,
 // zoomed, re-exposed and mirrored copies: different photos closer than the farthest copy were
 // 687 of 1128 pairs at 128 px, 651 at 192, 129 at 256, 177 at 320 and 407 at 384, while the
-// time per print roughly doubles with each step up (15, 29, 59, 106, 109 ms on a busy machine).
+// time per print grows with the size (15, 29, 59, 106, 109 ms on a busy machine).
 constexpr int sceneInputSize = 256;
 // People: peaks of centernet's person heatmap, the photo letterboxed into 512 × 512 (its
 // native size). Measured on six group photos of 3 to 5 people (22 in all) and four without
