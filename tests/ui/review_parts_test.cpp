@@ -147,7 +147,10 @@ TEST_P(CompareGridShapes, CellsAndFramesFollowTheShape)
 
 INSTANTIATE_TEST_SUITE_P(Counts, CompareGridShapes,
                          ::testing::Values(GridCase{2, 2, 1}, GridCase{5, 3, 2}, GridCase{7, 3, 3},
-                                           GridCase{21, 5, 5}));
+                                           GridCase{21, 5, 5}),
+                         [](const ::testing::TestParamInfo<GridCase> &info) {
+                             return "photos" + std::to_string(info.param.n);
+                         });
 
 TEST(CompareGridMarks, SelectionCursorAndPickBorders)
 {

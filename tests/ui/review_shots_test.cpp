@@ -5,6 +5,7 @@
 
 #include "ui/review/actualsizecanvas.h"
 #include "ui/review/comparegrid.h"
+#include "ui/review/fittedcache.h"
 #include "ui/review/photocanvas.h"
 #include "ui/review/reviewcanvas.h"
 
@@ -172,7 +173,11 @@ TEST(ReviewTiming, StepsOnAWarmCacheShowThePhotoInTheSameFrame)
     auto *canvas = f.view->findChild<ReviewCanvas *>();
     ASSERT_TRUE(waitUntil([&] { return canvas->photoCanvas() && canvas->photoCanvas()->hasImage(); }, 30000));
     const auto &photos = f.store->photos();
-    auto warm = [&](int index) { return f.images->thumbnail(photos[size_t(index)].url, ReviewCanvas::maxPixel).isFinished(); };
+    // Warm: decoded in memory and reduced to the canvas's size.
+    auto warm = [&](int index) {
+        const QString &url = photos[size_t(index)].url;
+        return f.images->thumbnail(url, ReviewCanvas::maxPixel).isFinished() && f.view->fittedCache().holds(url);
+    };
     // The neighbour and the next group's first photo are prepared without being shown.
     ASSERT_TRUE(waitUntil([&] { return warm(1) && warm(6); }, 60000));
 

@@ -2,6 +2,7 @@
 
 #include "imagecache/imagestore.h"
 #include "ui/review/actualsizecanvas.h"
+#include "ui/review/fittedcache.h"
 #include "ui/review/reviewgeometry.h"
 #include "ui/widgets.h"
 
@@ -19,9 +20,17 @@ QImage reduced(const QImage &image, QSize size)
 
 } // namespace
 
-PhotoCanvas::PhotoCanvas(ImageStore &images, const Photo &photo, bool actualSize, int maxPixel, QWidget *parent)
-    : QWidget(parent), m_photo(photo), m_actualSize(actualSize), m_maxPixel(maxPixel)
+PhotoCanvas::PhotoCanvas(ImageStore &images, const Photo &photo, bool actualSize, int maxPixel, QWidget *parent,
+                         FittedCache *fitted)
+    : QWidget(parent), m_photo(photo), m_actualSize(actualSize), m_maxPixel(maxPixel), m_fittedCache(fitted)
 {
+    if (m_fittedCache)
+        connect(m_fittedCache, &FittedCache::ready, this, [this](const QString &url, QSize size) {
+            if (url == m_photo.url && size == fittedSize()) {
+                m_fitted = m_fittedCache->find(url, size);
+                update();
+            }
+        });
     m_spinner = new Spinner(28, this);
     m_spinner->setAttribute(Qt::WA_TransparentForMouseEvents);
     QFuture<QImage> load = images.thumbnail(m_photo.url, m_maxPixel);
@@ -84,13 +93,26 @@ void PhotoCanvas::resizeEvent(QResizeEvent *event)
     requestFitted();
 }
 
+QSize PhotoCanvas::fittedSize() const
+{
+    return reviewgeometry::fittedRect(QSizeF(m_image.size()), QSizeF(size())).size().toSize();
+}
+
 void PhotoCanvas::requestFitted()
 {
     if (m_image.isNull() || m_actualSize)
         return;
-    const QSize target = reviewgeometry::fittedRect(QSizeF(m_image.size()), QSizeF(size())).size().toSize();
+    const QSize target = fittedSize();
     if (target.isEmpty() || target == m_fitted.size() || target.width() >= m_image.width())
         return;
+    if (m_fittedCache) {
+        const QImage ready = m_fittedCache->find(m_photo.url, target);
+        if (!ready.isNull())
+            m_fitted = ready;
+        else
+            m_fittedCache->prepare(m_photo.url, m_image, target);
+        return;
+    }
     const int request = ++m_fittedRequest;
     QtConcurrent::run(reduced, m_image, target).then(this, [this, request](QImage img) {
         if (request != m_fittedRequest)

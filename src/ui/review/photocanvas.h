@@ -8,6 +8,7 @@
 namespace mendral {
 
 class ActualSizeCanvas;
+class FittedCache;
 class ImageStore;
 class Spinner;
 
@@ -20,7 +21,9 @@ class PhotoCanvas : public QWidget {
     Q_OBJECT
 
 public:
-    PhotoCanvas(ImageStore &images, const Photo &photo, bool actualSize, int maxPixel, QWidget *parent = nullptr);
+    /** fitted: where reduced copies are shared between canvases (null: the canvas makes its own). */
+    PhotoCanvas(ImageStore &images, const Photo &photo, bool actualSize, int maxPixel, QWidget *parent = nullptr,
+                FittedCache *fitted = nullptr);
 
     const Photo &photo() const { return m_photo; }
     int maxPixel() const { return m_maxPixel; }
@@ -48,6 +51,8 @@ private:
     QImage m_image;
     QImage m_fitted; // a carefully reduced copy for the current size, made off the main thread
     int m_fittedRequest = 0;
+    FittedCache *m_fittedCache = nullptr;
+    QSize fittedSize() const;
     Spinner *m_spinner = nullptr;
     ActualSizeCanvas *m_actual = nullptr;
 };

@@ -11,4 +11,5 @@ target_sources(mendral_ui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/comparegrid.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pill.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/fittedcache.cpp
 )

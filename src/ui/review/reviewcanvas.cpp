@@ -50,7 +50,7 @@ void ReviewCanvas::sync()
         } else if (!m_photo || m_photo->photo().id != photo->id) {
             // Each photo gets a fresh canvas, so a previous photo never shows while loading.
             delete m_photo;
-            m_photo = new PhotoCanvas(m_view.images(), *photo, m_view.actualSize(), maxPixel, this);
+            m_photo = new PhotoCanvas(m_view.images(), *photo, m_view.actualSize(), maxPixel, this, &m_view.fittedCache());
             m_photo->setGeometry(rect());
             m_photo->show();
         } else {

@@ -4,6 +4,7 @@
 #include "model/photogroup.h"
 #include "store/appstore.h"
 #include "ui/review/filmstrip.h"
+#include "ui/review/fittedcache.h"
 #include "ui/review/reviewbars.h"
 #include "ui/review/reviewcanvas.h"
 #include "ui/review/reviewgeometry.h"
@@ -48,6 +49,7 @@ ReviewView::ReviewView(AppStore &store, QWidget *parent, ImageStore *images)
     if (m_store.reviewGroupID())
         m_groupID = *m_store.reviewGroupID();
 
+    m_fitted = new FittedCache(this);
     m_hintTimer = new QTimer(this);
     m_hintTimer->setSingleShot(true);
     m_hintTimer->setInterval(hintMilliseconds);
@@ -201,9 +203,21 @@ void ReviewView::prepareNeighbours()
     if (!g || !isVisible())
         return;
     const auto &photos = m_store.photos();
-    auto warm = [this, &photos](int index) {
-        if (index >= 0 && size_t(index) < photos.size())
-            m_images.thumbnail(photos[size_t(index)].url, ReviewCanvas::maxPixel);
+    const QSizeF area(m_canvas->size());
+    // Decoded into memory, then reduced to the size the canvas will show it at.
+    auto warm = [this, &photos, area](int index) {
+        if (index < 0 || size_t(index) >= photos.size())
+            return;
+        const QString url = photos[size_t(index)].url;
+        auto fit = [this, url, area](const QImage &image) {
+            if (!image.isNull() && !m_compare)
+                m_fitted->prepare(url, image, reviewgeometry::fittedRect(QSizeF(image.size()), area).size().toSize());
+        };
+        QFuture<QImage> load = m_images.thumbnail(url, ReviewCanvas::maxPixel);
+        if (load.isFinished())
+            fit(load.resultCount() ? load.result() : QImage());
+        else
+            load.then(this, [fit](QFuture<QImage> done) { fit(done.resultCount() ? done.result() : QImage()); });
     };
     for (int p : {m_cursor + 1, m_cursor - 1})
         if (p >= 0 && p < g->count())

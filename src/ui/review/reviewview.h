@@ -23,6 +23,7 @@ class ReviewTopBar;
 class ReviewActionBar;
 class ReviewCanvas;
 class FilmStrip;
+class FittedCache;
 
 /**
  * The screen on which one group is looked at photo by photo and decided on: a top bar, the
@@ -40,6 +41,7 @@ public:
 
     AppStore &store() const { return m_store; }
     ImageStore &images() const { return m_images; }
+    FittedCache &fittedCache() const { return *m_fitted; }
 
     int groupID() const { return m_groupID; }
     /** Changes the group under review; a different id resets cursor, 100 % and multi-selection. */
@@ -126,6 +128,7 @@ private:
     std::vector<QRectF> m_cellFrames;
     std::optional<QString> m_boundaryHint;
     QTimer *m_hintTimer = nullptr;
+    FittedCache *m_fitted = nullptr;
 
     QWidget *m_content = nullptr;
     QWidget *m_emptyState = nullptr;
