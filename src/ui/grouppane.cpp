@@ -122,7 +122,13 @@ GroupPane::GroupPane(AppStore &store, Kind kind, ImageStore &images, QWidget *pa
 
     connect(&m_store, &AppStore::groupsChanged, this, &GroupPane::rebuild);
     connect(&m_store, &AppStore::photosChanged, this, &GroupPane::rebuild);
-    connect(&m_store, &AppStore::settingsChanged, this, &GroupPane::rebuild);
+    // Settings change often (the similarity slider); only the flat mode changes what is listed.
+    connect(&m_store, &AppStore::settingsChanged, this, [this] {
+        if (flatMode() != m_builtFlat)
+            rebuild();
+        else
+            refreshHeader();
+    });
     connect(&m_store, &AppStore::selectionChanged, this, &GroupPane::refreshSelection);
     rebuild();
 }
@@ -224,6 +230,7 @@ void GroupPane::rebuild()
 {
     const auto &photos = m_store.photos();
     const bool flat = flatMode();
+    m_builtFlat = flat;
     std::vector<int> ids = flat ? std::vector<int>() : paneGroupIDs();
     const std::vector<PickedThumb::Item> items = flat ? pickedItems() : std::vector<PickedThumb::Item>();
 

@@ -134,6 +134,7 @@ private:
     const Kind m_kind;
     ImageStore &m_images;
     std::optional<QString> m_flatCursor;
+    bool m_builtFlat = false; // the mode the widgets were last built for
 
     QLabel *m_title = nullptr;
     QLabel *m_count = nullptr;
