@@ -1,6 +1,7 @@
 # The review screen: canvas and 100 % view, film strip, compare grid.
 target_sources(mendral_ui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/reviewview.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/reviewview_input.cpp
   ${CMAKE_CURRENT_LIST_DIR}/reviewbars.cpp
   ${CMAKE_CURRENT_LIST_DIR}/reviewcanvas.cpp
   ${CMAKE_CURRENT_LIST_DIR}/reviewgeometry.cpp
