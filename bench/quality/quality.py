@@ -219,6 +219,18 @@ def explain(truth, cull, rel, by_file, group_of, multi, recommended, bad_recomme
                          for i in group["indices"]})
         if len(scenes) > 1:
             print(f"group {g} joins scenes {scenes}: {[rel[i] for i in group['indices']]}")
+            scene_of = {x["file"]: x["scene"] for x in truth["photos"]}
+            links = sorted((distance(cull["photos"][i]["featurePrint"], cull["photos"][j]["featurePrint"]),
+                            abs(cull["photos"][i]["captureDate"] - cull["photos"][j]["captureDate"]), rel[i], rel[j])
+                           for i in group["indices"] for j in group["indices"]
+                           if scene_of.get(rel[i]) is not None and scene_of.get(rel[j]) is not None
+                           and scene_of[rel[i]] < scene_of[rel[j]])
+            if links:
+                d, dt, a, b = links[0]
+                pa, pb = cull["photos"][by_file[a]], cull["photos"][by_file[b]]
+                print(f"   closest pair across scenes {os.path.basename(a)} / {os.path.basename(b)}: print d={d:.3f} "
+                      f"dt={dt:.0f}s faces {pa['faceCount']}/{pb['faceCount']} people "
+                      f"{max(pa['faceCount'], pa['humanCount'])}/{max(pb['faceCount'], pb['humanCount'])}")
     print("\n-- keeper not recommended --")
     for s in multi:
         if any(k in recommended for k in s["keepers"]):
