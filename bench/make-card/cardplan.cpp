@@ -95,10 +95,14 @@ CardPlan planCard(const std::vector<Source> &sources, const CardOptions &options
                                            "burst", "single", "retake", "burst-bad"};
     int landscapeIndex = 0;
     const int count = std::min<int>(options.scenes, int(sources.size()));
+    for (int day = 0; day < std::max(1, options.days); ++day)
     for (int s = 0; s < count; ++s) {
         Scene scene;
-        scene.id = s;
+        scene.id = day * count + s;
         scene.source = sources[size_t(s)];
+        // A later day starts in the morning two days on: never within a day of the last one.
+        if (day > 0 && s == 0)
+            clock = std::max(clock + 86400.0, plan.start + day * 2 * 86400.0);
         QString kind = scene.source.people ? QStringLiteral("people")
                                            : QString::fromLatin1(landscapeKinds[landscapeIndex++ % 8]);
         if (s > 0)

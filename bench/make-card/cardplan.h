@@ -44,6 +44,7 @@ struct CardOptions {
     int scenes = 12;         // how many sources are used (at most the number given)
     uint32_t seed = 1;
     bool heic = true;        // HEIC needs an encoder in libheif
+    int days = 1;            // the same subjects again on later days, two days apart
 };
 
 /** Everything about a card that is decided before any pixel is made. */

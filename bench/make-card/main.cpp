@@ -1,5 +1,5 @@
 // make-card: builds a camera-card folder from real photographs, with its ground truth.
-//   make-card OUT_DIR [--long-side N] [--scenes N] [--seed N] [--truth FILE] [--no-heic]
+//   make-card OUT_DIR [--long-side N] [--scenes N] [--days N] [--seed N] [--truth FILE] [--no-heic]
 //             SOURCE... [--people SOURCE...]
 // Sources after --people are photos of people (portrait and group scenes). The ground truth
 // goes to FILE, by default OUT_DIR.truth.json beside the card.
@@ -20,7 +20,7 @@ namespace {
 
 int usage()
 {
-    std::fprintf(stderr, "usage: make-card OUT_DIR [--long-side N] [--scenes N] [--seed N] "
+    std::fprintf(stderr, "usage: make-card OUT_DIR [--long-side N] [--scenes N] [--days N] [--seed N] "
                          "[--truth FILE] [--no-heic] SOURCE... [--people SOURCE...]\n");
     return 2;
 }
@@ -44,6 +44,8 @@ int main(int argc, char **argv)
             options.longSide = args[++i].toInt();
         else if (a == "--scenes" && hasValue)
             options.scenes = args[++i].toInt();
+        else if (a == "--days" && hasValue)
+            options.days = args[++i].toInt();
         else if (a == "--seed" && hasValue)
             options.seed = args[++i].toUInt();
         else if (a == "--truth" && hasValue)
@@ -61,7 +63,8 @@ int main(int argc, char **argv)
         else
             std::fprintf(stderr, "make-card: skipping unreadable %s\n", qPrintable(a));
     }
-    if (out.isEmpty() || sources.empty() || options.longSide < 64 || options.scenes < 1)
+    if (out.isEmpty() || sources.empty() || options.longSide < 64 || options.scenes < 1
+        || options.days < 1 || options.days > 30)
         return usage();
     if (truthPath.isEmpty())
         truthPath = out + ".truth.json";

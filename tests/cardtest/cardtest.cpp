@@ -120,6 +120,26 @@ TEST(CardPlan, SameSeedSamePlanOtherSeedOtherPlan)
     EXPECT_TRUE(differs);
 }
 
+TEST(CardPlan, LaterDaysRepeatTheSubjectsMoreThanADayLater)
+{
+    CardOptions o;
+    o.scenes = 8;
+    o.days = 3;
+    const CardPlan plan = planCard(fakeSources(8), o);
+    ASSERT_EQ(plan.scenes.size(), 24u);
+    for (int day = 1; day < 3; ++day) {
+        const Scene &first = plan.scenes[size_t(day * 8)], &lastBefore = plan.scenes[size_t(day * 8 - 1)];
+        EXPECT_EQ(first.source.path, plan.scenes[0].source.path);
+        EXPECT_EQ(first.id, day * 8) << "scene ids stay unique across days";
+        EXPECT_GT(plan.frames[size_t(first.frames.front())].time,
+                  plan.frames[size_t(lastBefore.frames.back())].time + 86400.0);
+    }
+    std::set<int> numbers;
+    for (const Frame &f : plan.frames)
+        numbers.insert(f.number);
+    EXPECT_EQ(numbers.size(), plan.frames.size());
+}
+
 TEST(CardPlan, FewerSourcesThanScenesUsesEachOnce)
 {
     CardOptions o;
