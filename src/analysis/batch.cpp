@@ -1,5 +1,7 @@
 #include "batch.h"
 
+#include "analysis/analyzer.h"
+
 #include <QThread>
 #include <QThreadPool>
 
@@ -139,6 +141,14 @@ AnalysisResults analyzeAll(const std::vector<Photo> &photos, int maxConcurrent,
         return {}; // no thread to be had: every photo stays unanalysed
     }
     return results;
+}
+
+AnalysisResults analyzeAll(const std::vector<Photo> &photos, int maxConcurrent,
+                           const std::function<void(double)> &progress,
+                           const std::function<bool()> &isCancelled)
+{
+    return analyzeAll(photos, maxConcurrent, progress, isCancelled,
+                      [](const QString &url) { return analyze(url); });
 }
 
 } // namespace mendral::Analyzer

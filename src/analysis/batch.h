@@ -40,6 +40,11 @@ AnalysisResults analyzeAll(const std::vector<Photo> &photos, int maxConcurrent,
                            const std::function<bool()> &isCancelled,
                            const AnalyzeFunction &analyze);
 
+/** analyzeAll with the program's own per-photo analysis, Analyzer::analyze. */
+AnalysisResults analyzeAll(const std::vector<Photo> &photos, int maxConcurrent,
+                           const std::function<void(double)> &progress,
+                           const std::function<bool()> &isCancelled);
+
 } // namespace Analyzer
 
 } // namespace mendral

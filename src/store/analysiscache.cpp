@@ -1,5 +1,6 @@
 #include "analysiscache.h"
 
+#include "analysis/analyzer.h"
 #include "platform/bplist.h"
 #include "platform/filepath.h"
 
@@ -17,9 +18,6 @@
 namespace mendral::AnalysisCache {
 
 namespace {
-
-// Results computed by another version of the analysis are stale.
-constexpr int kAnalysisVersion = 8;
 
 using bplist::Reader;
 
@@ -200,7 +198,7 @@ double modificationTime(const QString &path)
 bool isValid(const CacheEntry &entry, int64_t fileSize,
              const std::function<double()> &currentMtime)
 {
-    if (entry.version != kAnalysisVersion)
+    if (entry.version != Analyzer::analysisVersion)
         return false;
     if (entry.size != fileSize)
         return false;
@@ -216,7 +214,7 @@ bool isValid(const CacheEntry &entry, const Photo &photo)
 void store(AnalysisCacheMap &cache, const Photo &photo, const PhotoAnalysis &analysis)
 {
     cache[photo.id] =
-        CacheEntry{photo.fileSize, modificationTime(photo.url), kAnalysisVersion, analysis};
+        CacheEntry{photo.fileSize, modificationTime(photo.url), Analyzer::analysisVersion, analysis};
 }
 
 QByteArray encode(const AnalysisCacheMap &cache)

@@ -1,5 +1,7 @@
 #include "analysis/batch.h"
+#include "support/testfiles.h"
 
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -295,4 +297,25 @@ TEST(Batch, DefaultConcurrencyIsTwoToSix)
     const int n = Analyzer::defaultConcurrency();
     EXPECT_GE(n, 2);
     EXPECT_LE(n, 6);
+}
+
+TEST(Batch, ProgramAnalysisOnRealFiles)
+{
+    QTemporaryDir dir;
+    std::vector<Photo> list;
+    for (const char *name : {"a.jpg", "b.png", "broken.jpg", "c.jpg"}) {
+        const QString path = dir.filePath(name);
+        if (QString(name) == "broken.jpg")
+            ASSERT_TRUE(test::writeBytes(path, QByteArray(5000, '\x5A')));
+        else
+            ASSERT_TRUE(test::writeImage(path, 480, 320, QColor(40, 120, 200)));
+        list.emplace_back(path, QStringList(), 0.0, 1, 0, 0, false);
+    }
+    Progress progress;
+    const auto results = Analyzer::analyzeAll(list, 2, progress.callback(), [] { return false; });
+    EXPECT_EQ(results.size(), 3u);
+    EXPECT_FALSE(results.count(dir.filePath("broken.jpg")));
+    ASSERT_TRUE(results.count(dir.filePath("b.png")));
+    EXPECT_EQ(results.at(dir.filePath("b.png")).faceCount, 0); // a flat colour has no faces
+    EXPECT_EQ(progress.values, (std::vector<double>{0.75, 1.0}));
 }
