@@ -13,7 +13,11 @@ namespace {
 
 void usage()
 {
-    std::fprintf(stderr, "usage: mendral-cli scan FOLDER [--top-level]\n");
+    std::fprintf(stderr,
+                 "usage: mendral-cli scan FOLDER [--top-level]\n"
+                 "       mendral-cli cull FOLDER [--top-level] [--json] [--export DEST --pick recommended|confident]\n"
+                 "       mendral-cli analyze [--faces] FILE...\n"
+                 "       mendral-cli thumbnail FILE --max N --out OUT.jpg\n");
 }
 
 } // namespace
@@ -31,6 +35,8 @@ int main(int argc, char **argv)
         args.append(mendral::pathFromBytes(QByteArray(argv[i])));
     if (std::strcmp(argv[1], "scan") == 0)
         return mendral::cli::scanCommand(args);
+    if (std::strcmp(argv[1], "cull") == 0)
+        return mendral::cli::cullCommand(args);
     if (std::strcmp(argv[1], "thumbnail") == 0)
         return mendral::cli::thumbnailCommand(args);
     if (std::strcmp(argv[1], "analyze") == 0)

@@ -2,5 +2,6 @@
 target_sources(mendral-cli PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/main.cpp
   ${CMAKE_CURRENT_LIST_DIR}/analyzecommand.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cullcommand.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scancommand.cpp
   ${CMAKE_CURRENT_LIST_DIR}/thumbnailcommand.cpp)
