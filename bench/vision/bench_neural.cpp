@@ -163,11 +163,11 @@ void compareFaces(const std::vector<QImage> &photos)
 {
     const QString dir = neural::modelDirectory();
     std::shared_ptr<tfjs::NetPool> faceNet, faceres;
-    if (auto spec = tfjs::faceGraph(dir))
-        faceNet = tfjs::NetPool::create(spec->graph, spec->outputs);
+    if (auto graphDef = tfjs::faceGraph(dir))
+        faceNet = tfjs::NetPool::create(graphDef->graph, graphDef->outputs);
     QString error;
-    if (auto spec = tfjs::faceresGraph(dir, &error))
-        faceres = tfjs::NetPool::create(spec->graph, spec->outputs, &error);
+    if (auto graphDef = tfjs::faceresGraph(dir, &error))
+        faceres = tfjs::NetPool::create(graphDef->graph, graphDef->outputs, &error);
     if (!faceres)
         std::printf("faceres not loaded: %s\n", qPrintable(error));
     const std::vector<FacePrinter> printers = {
