@@ -44,9 +44,9 @@ struct Models {
     std::shared_ptr<tfjs::NetPool> scene, people, face;
 };
 
-std::shared_ptr<tfjs::NetPool> pool(std::optional<tfjs::GraphSpec> spec)
+std::shared_ptr<tfjs::NetPool> pool(std::optional<tfjs::GraphSpec> model)
 {
-    return spec ? tfjs::NetPool::create(spec->graph, spec->outputs) : nullptr;
+    return model ? tfjs::NetPool::create(model->graph, model->outputs) : nullptr;
 }
 
 Models &models()

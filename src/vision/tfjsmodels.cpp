@@ -33,13 +33,13 @@ std::optional<GraphSpec> centernet(const QString &directory, int inputSize,
     scaleResizeSizes(*graph, double(inputSize) / centernetNativeSize);
     setInputSize(*graph, inputSize);
     const std::string source = throughIdentities(*graph, output);
-    GraphSpec spec;
-    spec.inputSize = inputSize;
-    spec.outputs = {pool ? appendGlobalAveragePool(*graph, source) : source};
-    if (!prune(*graph, spec.outputs, error))
+    GraphSpec model;
+    model.inputSize = inputSize;
+    model.outputs = {pool ? appendGlobalAveragePool(*graph, source) : source};
+    if (!prune(*graph, model.outputs, error))
         return std::nullopt;
-    spec.graph = std::move(*graph);
-    return spec;
+    model.graph = std::move(*graph);
+    return model;
 }
 
 cv::Mat rgbMat(const QImage &image)
@@ -90,11 +90,11 @@ std::optional<GraphSpec> faceGraph(const QString &directory, QString *error)
     auto graph = buildFaceRecognitionGraph(*weights, error);
     if (!graph)
         return std::nullopt;
-    GraphSpec spec;
-    spec.graph = std::move(*graph);
-    spec.outputs = {faceNetOutput};
-    spec.inputSize = faceNetInputSize;
-    return spec;
+    GraphSpec model;
+    model.graph = std::move(*graph);
+    model.outputs = {faceNetOutput};
+    model.inputSize = faceNetInputSize;
+    return model;
 }
 
 std::optional<GraphSpec> faceresGraph(const QString &directory, QString *error)
@@ -104,11 +104,11 @@ std::optional<GraphSpec> faceresGraph(const QString &directory, QString *error)
     if (!graph || !rewriteForOpenCV(*graph, error) || !prune(*graph, {output}, error))
         return std::nullopt;
     setInputSize(*graph, 224);
-    GraphSpec spec;
-    spec.graph = std::move(*graph);
-    spec.outputs = {output};
-    spec.inputSize = 224;
-    return spec;
+    GraphSpec model;
+    model.graph = std::move(*graph);
+    model.outputs = {output};
+    model.inputSize = 224;
+    return model;
 }
 
 cv::Mat centernetBlob(const QImage &image, int side)

@@ -79,15 +79,15 @@ std::optional<WeightMap> readWeights(const QJsonArray &manifest, const QString &
             data += file.readAll();
         }
         qsizetype offset = 0;
-        for (const QJsonValue &specValue : group.value("weights").toArray()) {
-            const QJsonObject spec = specValue.toObject();
-            const std::string name = spec.value("name").toString().toStdString();
-            const QString dtype = spec.value("dtype").toString();
-            const QJsonObject quant = spec.value("quantization").toObject();
+        for (const QJsonValue &entryValue : group.value("weights").toArray()) {
+            const QJsonObject entry = entryValue.toObject();
+            const std::string name = entry.value("name").toString().toStdString();
+            const QString dtype = entry.value("dtype").toString();
+            const QJsonObject quant = entry.value("quantization").toObject();
             const QString stored = quant.isEmpty() ? dtype : quant.value("dtype").toString();
             Weight w;
             qint64 count = 1;
-            for (const QJsonValue &d : spec.value("shape").toArray()) {
+            for (const QJsonValue &d : entry.value("shape").toArray()) {
                 const qint64 size = d.toInteger(-1);
                 // Bounded so that the element count cannot overflow before the size check.
                 if (size < 0 || size > (qint64(1) << 31) || (size && count > (qint64(1) << 40) / size)) {

@@ -84,13 +84,13 @@ protected:
             GTEST_SKIP() << "no models in " << qPrintable(neural::modelDirectory())
                          << " (scripts/setup installs them)";
     }
-    std::optional<std::vector<cv::Mat>> run(const std::optional<tfjs::GraphSpec> &spec,
+    std::optional<std::vector<cv::Mat>> run(const std::optional<tfjs::GraphSpec> &model,
                                             const cv::Mat &blob)
     {
-        if (!spec)
+        if (!model)
             return std::nullopt;
         QString error;
-        auto pool = tfjs::NetPool::create(spec->graph, spec->outputs, &error);
+        auto pool = tfjs::NetPool::create(model->graph, model->outputs, &error);
         EXPECT_TRUE(pool) << qPrintable(error);
         return pool ? pool->run(blob) : std::nullopt;
     }
