@@ -2,6 +2,7 @@
 
 #include "vision/testphotos.h"
 
+#include "support/clirun.h"
 #include "support/testfiles.h"
 
 #include <QJsonArray>
@@ -14,19 +15,16 @@
 
 namespace {
 
-struct CliRun {
+struct AnalyzeRun {
     int exitCode = -1;
     QJsonObject json;
     QByteArray err;
 };
 
-CliRun analyze(const QStringList &args)
+AnalyzeRun analyze(const QStringList &args)
 {
-    QProcess p;
-    p.start(MENDRAL_CLI, QStringList{"analyze"} + args);
-    p.waitForFinished(120000);
-    return {p.exitCode(), QJsonDocument::fromJson(p.readAllStandardOutput()).object(),
-            p.readAllStandardError()};
+    const auto r = mendral::test::runProgram(MENDRAL_CLI, QStringList{"analyze"} + args);
+    return {r.exitCode, QJsonDocument::fromJson(r.out).object(), r.err};
 }
 
 } // namespace
@@ -36,7 +34,7 @@ TEST(CliAnalyze, ListsTheElevenFieldsOfEachFile)
     QTemporaryDir dir;
     const QString path = dir.filePath("plain.png");
     ASSERT_TRUE(mendral::test::writeImage(path, 640, 480, QColor(90, 140, 200)));
-    const CliRun r = analyze({path});
+    const AnalyzeRun r = analyze({path});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     const QJsonArray files = r.json["files"].toArray();
     ASSERT_EQ(files.size(), 1);
@@ -62,7 +60,7 @@ TEST(CliAnalyze, UnreadableFileIsNullAndFailsTheRun)
     const QString good = dir.filePath("good.png");
     ASSERT_TRUE(mendral::test::writeImage(good, 64, 64));
     ASSERT_TRUE(mendral::test::writeBytes(dir.filePath("broken.jpg"), "\xff\xd8 not really"));
-    const CliRun r = analyze({"--faces", dir.filePath("broken.jpg"), good, dir.filePath("gone.jpg")});
+    const AnalyzeRun r = analyze({"--faces", dir.filePath("broken.jpg"), good, dir.filePath("gone.jpg")});
     EXPECT_EQ(r.exitCode, 1);
     const QJsonArray files = r.json["files"].toArray();
     ASSERT_EQ(files.size(), 3); // every file listed, in order
@@ -84,7 +82,7 @@ TEST(CliAnalyze, FacesOfAPortrait)
     const QString path = mendral::test::testPhotoDirectory() + "/faces/astronaut.png";
     if (!QFileInfo::exists(path))
         GTEST_SKIP() << mendral::test::missingPhotosReason().toStdString();
-    const CliRun r = analyze({"--faces", path});
+    const AnalyzeRun r = analyze({"--faces", path});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     const QJsonObject file = r.json["files"].toArray()[0].toObject();
     const QJsonArray faces = file["faces"].toArray();

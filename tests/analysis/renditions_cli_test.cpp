@@ -1,4 +1,5 @@
 #include "analysis/renditions_files.h"
+#include "support/clirun.h"
 #include "support/testfiles.h"
 
 #include <QImage>
@@ -10,18 +11,11 @@
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using mendral::test::CliRun;
 
 CliRun runCli(const QStringList &args)
 {
-    QProcess p;
-    p.start(MENDRAL_CLI, args);
-    p.waitForFinished(60000);
-    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+    return mendral::test::runProgram(MENDRAL_CLI, args);
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "support/clirun.h"
 #include "support/testfiles.h"
 
 #include <QJsonArray>
@@ -10,18 +11,11 @@
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using mendral::test::CliRun;
 
 CliRun runCli(const QStringList &args)
 {
-    QProcess p;
-    p.start(MENDRAL_CLI, args);
-    p.waitForFinished(60000);
-    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+    return mendral::test::runProgram(MENDRAL_CLI, args);
 }
 
 } // namespace
