@@ -89,7 +89,7 @@ std::optional<PhotoAnalysis> analyzeFile(const QString &url, const Vision &visio
 
     PhotoAnalysis a;
     const std::optional<GrayStats> stats = grayStats(small);
-    a.sharpness = stats ? stats->laplacianVariance : 0.0f;
+    a.sharpness = stats ? sharpnessFigure(*stats) : 0.0f;
     a.exposure = stats ? stats->exposureScore : 0.5f;
 
     const QImage square = centerSquare(small);
@@ -109,6 +109,12 @@ std::optional<PhotoAnalysis> analyzeFile(const QString &url, const Vision &visio
 }
 
 } // namespace
+
+float sharpnessFigure(const GrayStats &stats)
+{
+    const float mean = std::max(stats.brightness, 1.0f / 32.0f);
+    return stats.laplacianVariance * (0.25f / (mean * mean));
+}
 
 std::optional<PhotoAnalysis> analyze(const QString &url, const Vision &vision)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/colordistance.h"
+#include "analysis/imagestats.h"
 #include "model/photoanalysis.h"
 #include "vision/vision.h"
 
@@ -14,7 +15,7 @@
 namespace mendral::Analyzer {
 
 /** Version of what analyze() computes; cached analyses of another version are recomputed. */
-inline constexpr int analysisVersion = 8;
+inline constexpr int analysisVersion = 9;
 
 /**
  * The analysis record of one image file: grey statistics of the 900-pixel rendition, the scene
@@ -23,6 +24,16 @@ inline constexpr int analysisVersion = 8;
  * every later failure leaves its fields at their empty values. Re-entrant.
  */
 std::optional<PhotoAnalysis> analyze(const QString &url, const Vision &vision = defaultVision());
+
+/**
+ * The sharpness figure of a photo: the Laplacian variance of its grey copy, as if the photo's
+ * mean brightness were mid-grey. A brighter exposure of the same frame multiplies every grey
+ * difference, and the variance with its square: a frame shot 1.7 EV over measured twice the
+ * variance of the same frame exposed right, and so looked sharper than it. Scaled by the mean,
+ * the figure follows the focus and the blur and no longer the exposure. The mean counts as at
+ * least 1/32 so that a black frame's noise is not blown up.
+ */
+float sharpnessFigure(const GrayStats &stats);
 
 /** One detected face as the analysis saw it, for reports. */
 struct FaceReport {

@@ -125,6 +125,7 @@ std::optional<GrayStats> grayStats(const QImage &image)
     stats.laplacianVariance = std::max(0.0f, meanSquare - mean * mean);
 
     const float brightness = graySum / count / 255.0f;
+    stats.brightness = brightness;
     const float clip = float(clipped) / count;
     // Mean brightness between 0.16 and 0.84 costs nothing; the cost grows towards black or white.
     float midTone = 0.16f;

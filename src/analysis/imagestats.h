@@ -10,6 +10,7 @@ namespace mendral::Analyzer {
 struct GrayStats {
     float laplacianVariance = 0; // variance of the 4-neighbour Laplacian, grey levels squared, >= 0
     float exposureScore = 0;     // 0…1; 1 = nothing clipped and mean brightness well inside the range
+    float brightness = 0;        // mean grey level / 255
 };
 
 /**

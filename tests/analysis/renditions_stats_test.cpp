@@ -1,6 +1,10 @@
+#include "analysis/analyzer.h"
 #include "analysis/imagestats.h"
 
 #include <QImage>
+
+#include <algorithm>
+#include <cmath>
 
 #include <gtest/gtest.h>
 
@@ -189,4 +193,58 @@ TEST(CenterSquare, OddMarginRoundsDownAndPortraitCropsVertically)
     ASSERT_EQ(sq.size(), QSize(5, 5));
     EXPECT_EQ(sq.pixel(0, 0), qRgb(255, 0, 0));
     EXPECT_TRUE(Analyzer::centerSquare(QImage()).isNull());
+}
+
+namespace {
+
+// A textured frame (levels 40…160, like a landscape's mid-tones with detail) and the same frame
+// with every level multiplied by `gain`, clipped to white as a camera clips an over-exposure.
+QImage texture(double gain)
+{
+    QImage img(320, 240, QImage::Format_RGB32);
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x) {
+            const int base = 40 + (x * 37 + y * 91 + (x / 7) * (y / 5) * 13) % 121;
+            const int v = std::min(255, int(base * gain + 0.5));
+            img.setPixel(x, y, qRgb(v, v, v));
+        }
+    return img;
+}
+
+float figure(const QImage &img)
+{
+    return Analyzer::sharpnessFigure(*Analyzer::grayStats(img));
+}
+
+} // namespace
+
+TEST(SharpnessFigure, FollowsFocusNotExposure)
+{
+    const QImage right = texture(1.0);
+    const QImage over = texture(1.7);
+    const QImage under = texture(0.5);
+    // The raw variance rewards the over-exposed frame…
+    ASSERT_GT(Analyzer::grayStats(over)->laplacianVariance, 2 * Analyzer::grayStats(right)->laplacianVariance);
+    // …the figure does not: the frames are equally sharp, and clipping only removes detail.
+    EXPECT_LE(figure(over), 1.02f * figure(right));
+    EXPECT_NEAR(figure(under), figure(right), 0.05f * figure(right));
+    // Blur still lowers it, whatever the exposure.
+    const QImage soft = right.scaled(80, 60, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                            .scaled(320, 240, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    EXPECT_LT(figure(soft), 0.5f * figure(right));
+    EXPECT_LT(figure(soft), 0.5f * figure(under));
+}
+
+TEST(SharpnessFigure, MidGreyKeepsTheVarianceAndBlackStaysFinite)
+{
+    const auto mid = Analyzer::grayStats(bands({{50, 0}, {50, 255}}));
+    ASSERT_TRUE(mid);
+    EXPECT_NEAR(mid->brightness, 0.5f, 0.01f);
+    EXPECT_NEAR(Analyzer::sharpnessFigure(*mid), mid->laplacianVariance, 0.03f * mid->laplacianVariance);
+    QImage black = grayImage(100, 100, 0);
+    black.setPixel(50, 50, qRgb(3, 3, 3));
+    const auto dark = Analyzer::grayStats(black);
+    ASSERT_TRUE(dark);
+    EXPECT_TRUE(std::isfinite(Analyzer::sharpnessFigure(*dark)));
+    EXPECT_LE(Analyzer::sharpnessFigure(*dark), 1024 * dark->laplacianVariance);
 }
