@@ -13,8 +13,13 @@ trap 'rm -rf "$work"' EXIT
 chmod 755 "$work"
 
 if [[ ! -f "$dest/faces/sample6.jpg" ]]; then
-  (cd "$work" && npm pack --silent @vladmandic/face-api@1.7.15 >/dev/null)
-  tar -xzf "$work"/vladmandic-face-api-1.7.15.tgz -C "$work"
+  # scripts/setup keeps the package's tarball with the models; fetch it only when it is not there.
+  tgz=${XDG_CACHE_HOME:-$HOME/.cache}/mendral-models/vladmandic-face-api-1.7.15.tgz
+  if [[ ! -f "$tgz" ]]; then
+    (cd "$work" && npm pack --silent @vladmandic/face-api@1.7.15 >/dev/null)
+    tgz="$work"/vladmandic-face-api-1.7.15.tgz
+  fi
+  tar -xzf "$tgz" -C "$work"
   cp "$work"/package/demo/sample[1-6].jpg "$dest/faces/"
 fi
 
