@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPointF>
 #include <QString>
 
 #include <optional>
@@ -24,6 +25,9 @@ std::optional<std::vector<float>> facePrint(const QImage &faceCrop);
 
 /** Number of whole-body people in the image. */
 std::optional<int> countPeople(const QImage &image);
+
+/** Centres of the whole-body people in the image, normalised to its width and height (y down). */
+std::optional<std::vector<QPointF>> personCentres(const QImage &image);
 
 /**
  * The folder the model files are read from: $MENDRAL_MODELS when set; otherwise "models" next

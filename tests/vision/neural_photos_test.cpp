@@ -2,6 +2,8 @@
 // scripts/setup installs beside the models (six group photos of 3 to 5 people), and the nature
 // wallpapers of Debian's mate-backgrounds when installed.
 
+#include "testphotos.h"
+
 #include "vision/facedetector.h"
 #include "vision/neural.h"
 
@@ -124,6 +126,38 @@ TEST_F(NeuralPhotos, PeopleAreCountedWithinOneOfTheTruth)
     QImage tiny(1, 1, QImage::Format_RGB888);
     tiny.fill(Qt::white);
     EXPECT_EQ(neural::countPeople(tiny), 0);
+}
+
+TEST_F(NeuralPhotos, APortraitIsOnePersonAndALandscapeNone)
+{
+    const QImage portrait = test::testPhoto("faces/astronaut.png");
+    const QStringList landscapes = QDir(test::testPhotoDirectory() + "/landscapes")
+                                       .entryList({"*.jpg"}, QDir::Files, QDir::Name);
+    if (portrait.isNull() || landscapes.isEmpty())
+        GTEST_SKIP() << test::missingPhotosReason().toStdString();
+    EXPECT_EQ(neural::countPeople(portrait), 1);
+    for (const QString &file : landscapes)
+        EXPECT_EQ(neural::countPeople(test::testPhoto("landscapes/" + file)), 0) << qPrintable(file);
+}
+
+TEST_F(NeuralPhotos, PeopleCentresLieOnThePeople)
+{
+    // Each face of a group photo has a person's centre below it, within a face width or two
+    // sideways: the face search looks for small faces around these centres.
+    const QStringList files = groupPhotos();
+    for (const QString &file : files) {
+        const QImage photo = rendition(file, 2400);
+        const auto centres = neural::personCentres(photo);
+        ASSERT_TRUE(centres);
+        for (const DetectedFace &face : detectFaces(photo)) {
+            const QPointF f = face.box.center();
+            const bool below = std::any_of(centres->begin(), centres->end(), [&](const QPointF &c) {
+                const QPointF p(c.x() * photo.width(), c.y() * photo.height());
+                return std::abs(p.x() - f.x()) < 2 * face.box.width() && p.y() > f.y() - face.box.height();
+            });
+            EXPECT_TRUE(below) << qPrintable(file) << " face at " << f.x() << "," << f.y();
+        }
+    }
 }
 
 TEST_F(NeuralPhotos, FaceCopiesStayTheSamePersonAndOtherFacesDoNot)
