@@ -12,8 +12,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <cstdio>
 
@@ -23,6 +25,15 @@ using namespace mendral::bench;
 namespace {
 
 QString num(double v, int decimals) { return QString::number(v, 'f', decimals); }
+
+// The one-minute load average: the machine is shared, and a busy one slows the analysis.
+QString loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("?");
+    return QString::fromLatin1(file.readLine().split(' ').value(0));
+}
 
 int fail(const QString &why)
 {
@@ -74,12 +85,16 @@ int main(int argc, char **argv)
     const int64_t bytes = warmFolder(folder);
     printFigure("card", folder + QStringLiteral(" (") + num(double(bytes) / 1e9, 2) +
                      QStringLiteral(" GB; every run starts with it in the page cache)"));
+    const QString loadBefore = loadAverage();
     QString why;
     {
         ImportBench bench(folder);
         if (!bench.imports() || !bench.duplicates())
             why = bench.why();
     }
+    printFigure("load average", loadBefore + QStringLiteral(" at the start, ") + loadAverage() +
+                                    QStringLiteral(" at the end, on ") + QString::number(QThread::idealThreadCount()) +
+                                    QStringLiteral(" cores"));
     // Checked whatever happened above.
     if (folderDigest(folder) != digestBefore)
         return fail(QStringLiteral("THE CARD FOLDER CHANGED during the bench: ") + folder);
