@@ -42,9 +42,11 @@ std::optional<FacesAndHumans> DlibVision::detectFacesAndHumans(const QImage &ima
     if (image.isNull())
         return std::nullopt;
     FacesAndHumans result;
-    result.faces = detectFaceObservations(image);
-    // Without the people model the count stays 0; the faces still stand.
-    result.humanCount = std::max(0, neural::countPeople(image).value_or(0));
+    // Without the people model the count stays 0 and faces are searched everywhere at full
+    // size; with it, small faces are searched only around the people.
+    const std::optional<std::vector<QPointF>> people = neural::personCentres(image);
+    result.humanCount = people ? int(people->size()) : 0;
+    result.faces = detectFaceObservations(image, people);
     return result;
 }
 

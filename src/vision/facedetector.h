@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QImage>
+#include <QPointF>
 #include <QRectF>
 
+#include <optional>
 #include <vector>
 
 namespace mendral {
@@ -26,6 +28,10 @@ struct FaceSearch {
     // Scores at or below this are dropped. Measured on portraits and groups: true faces scored
     // 0.16 to 2.9; false hits at most 0.12 (a badge on an enlarged small image).
     double minConfidence = 0.15;
+    // Where the people of the image stand (centres, normalised to its width and height, y
+    // down), when known. Then faces too small for the search at half size are looked for only
+    // around these people (see facedetector.cpp); without them, everywhere.
+    std::optional<std::vector<QPointF>> people;
 };
 
 /**

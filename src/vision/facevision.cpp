@@ -31,10 +31,13 @@ NormRect toNormRect(const QRectF &pixels, int width, int height)
     return {r.left() / width, 1.0 - r.bottom() / height, r.width() / width, r.height() / height};
 }
 
-std::vector<FaceObservation> detectFaceObservations(const QImage &image)
+std::vector<FaceObservation> detectFaceObservations(const QImage &image,
+                                                   const std::optional<std::vector<QPointF>> &people)
 {
+    FaceSearch search;
+    search.people = people;
     std::vector<FaceObservation> result;
-    for (const DetectedFace &face : detectFaces(image)) {
+    for (const DetectedFace &face : detectFaces(image, search)) {
         FaceObservation obs;
         obs.boundingBox = toNormRect(face.box, image.width(), image.height());
         obs.faceCaptureQuality = float(faceCaptureQuality(image, face));

@@ -10,9 +10,11 @@ namespace mendral {
 
 /**
  * Faces of `image` with their capture quality, largest first, boxes normalised with the origin
- * at the bottom left. Searched at a long side of 2400 pixels (smaller images are enlarged).
+ * at the bottom left. Searched at a long side of 2400 pixels (smaller images are enlarged);
+ * small faces only around `people` when given (see FaceSearch::people).
  */
-std::vector<FaceObservation> detectFaceObservations(const QImage &image);
+std::vector<FaceObservation> detectFaceObservations(
+    const QImage &image, const std::optional<std::vector<QPointF>> &people = std::nullopt);
 
 /**
  * Faces of `image` with their eye outlines (calibrated; see eyeoutline.h), largest first.

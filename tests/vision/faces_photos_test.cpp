@@ -6,6 +6,7 @@
 #include "vision/facequality.h"
 #include "vision/faceshape.h"
 #include "vision/facevision.h"
+#include "vision/neural.h"
 
 #include <QDir>
 #include <QPainter>
@@ -52,6 +53,26 @@ double overlap(const QRectF &a, const QRectF &b)
     const QRectF i = a.intersected(b);
     const double u = a.width() * a.height() + b.width() * b.height() - i.width() * i.height();
     return u > 0 ? i.width() * i.height() / u : 0;
+}
+
+// Faces as the analysis searches them: small faces only around the people the model finds.
+std::vector<DetectedFace> detectAroundPeople(const QImage &image)
+{
+    FaceSearch search;
+    search.people = neural::personCentres(image);
+    EXPECT_TRUE(search.people.has_value());
+    return detectFaces(image, search);
+}
+
+// Each face of `expected` has one in `found` over the same place.
+void expectSameFaces(const std::vector<DetectedFace> &found, const std::vector<DetectedFace> &expected,
+                     const char *name)
+{
+    EXPECT_EQ(found.size(), expected.size()) << name;
+    for (const DetectedFace &e : expected)
+        EXPECT_TRUE(std::any_of(found.begin(), found.end(),
+                                [&](const DetectedFace &f) { return overlap(f.box, e.box) > 0.5; }))
+            << name << " misses the face at " << e.box.x() << "," << e.box.y();
 }
 
 // Quality of the face of `changed` that sits where `face` was; 0 when it is no longer found.
@@ -135,6 +156,8 @@ TEST(FacePhotos, NoFaceInLandscapes)
         const QImage image = testPhoto("landscapes/" + file);
         ASSERT_FALSE(image.isNull()) << file.toStdString();
         EXPECT_TRUE(detectFaces(image).empty()) << file.toStdString();
+        if (neural::modelsAvailable())
+            EXPECT_TRUE(detectAroundPeople(image).empty()) << file.toStdString();
     }
 }
 
@@ -245,4 +268,47 @@ TEST(FacePhotos, ShutEyesScoreLower)
     const double open = combineFaceQuality(measureFaceQuality(image, faces[0].box, shape, faces[0].confidence));
     const double closed = combineFaceQuality(measureFaceQuality(image, faces[0].box, shut, faces[0].confidence));
     EXPECT_LT(closed, open - 0.2);
+}
+
+TEST(FacePhotos, SearchAroundPeopleFindsTheFacesOfTheWholeSearch)
+{
+    if (!neural::modelsAvailable())
+        GTEST_SKIP() << "models missing (scripts/setup installs them)";
+    int tested = 0;
+    for (const char *name : {"faces/sample1.jpg", "faces/sample2.jpg", "faces/sample3.jpg",
+                             "faces/sample4.jpg", "faces/sample5.jpg", "faces/sample6.jpg",
+                             "faces/astronaut.png"}) {
+        const QImage image = testPhoto(name);
+        if (image.isNull())
+            continue;
+        ++tested;
+        expectSameFaces(detectAroundPeople(image), detectFaces(image), name);
+    }
+    if (tested == 0)
+        GTEST_SKIP() << mendral::test::missingPhotosReason().toStdString();
+}
+
+TEST(FacePhotos, SearchAroundPeopleFindsTheSmallFacesOfAGroupFarAway)
+{
+    const QImage group = testPhoto("faces/sample5.jpg");
+    const QImage landscape = testPhoto("landscapes/GreenMeadow.jpg", 100000);
+    if (group.isNull() || landscape.isNull())
+        GTEST_SKIP() << mendral::test::missingPhotosReason().toStdString();
+    if (!neural::modelsAvailable())
+        GTEST_SKIP() << "models missing (scripts/setup installs them)";
+    const std::vector<DetectedFace> near = detectFaces(group);
+    ASSERT_EQ(near.size(), 5u);
+    double largest = 0;
+    for (const DetectedFace &f : near)
+        largest = std::max(largest, f.box.width());
+    // The group small in a 2400-pixel frame: its largest face 4 % of the long side (96 pixels),
+    // too small for the search at half size.
+    QImage frame = landscape.scaled(2400, 2400, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    const double scale = 0.04 * 2400 / largest;
+    const QImage small = group.scaled((QSizeF(group.size()) * scale).toSize(), Qt::IgnoreAspectRatio,
+                                      Qt::SmoothTransformation);
+    QPainter(&frame).drawImage(frame.width() - small.width() - 150, frame.height() - small.height() - 100, small);
+    const std::vector<DetectedFace> whole = detectFaces(frame);
+    EXPECT_GE(whole.size(), 4u);
+    expectSameFaces(detectAroundPeople(frame), whole, "group far away");
 }
