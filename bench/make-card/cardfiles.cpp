@@ -57,7 +57,10 @@ void setRgbImage(TIFF *tif, const QImage &rgb, int bits, uint16_t photometric, u
     TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
+    // Previews in one strip: LibRaw reads an uncompressed preview only as a single block.
+    const bool reduced = subfile == FILETYPE_REDUCEDIMAGE;
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP,
+                 reduced ? uint32_t(rgb.height()) : TIFFDefaultStripSize(tif, 0));
 }
 
 } // namespace

@@ -239,6 +239,13 @@ QImage readRaw(const QByteArray &path, int maxPixel)
         const int previewLong = std::max(preview.width(), preview.height());
         if (!preview.isNull() && (previewLong >= maxPixel || previewLong >= halfLong))
             return fitted(applyFlip(preview, flip), maxPixel);
+        // A preview LibRaw could not read leaves it refusing every later call: develop the file
+        // from a fresh start.
+        if (preview.isNull()) {
+            raw->recycle();
+            if (raw->open_file(path.constData()) != LIBRAW_SUCCESS)
+                return {};
+        }
     }
     // dcraw_process already turns the developed image upright.
     return fitted(rawHalfSize(*raw), maxPixel);

@@ -240,6 +240,38 @@ TEST_F(Thumbnail, DngRotationIsApplied)
     EXPECT_EQ(corners(p), "RGYB");
 }
 
+// Sets the byte count of the first directory's strip (tag 279 of a little-endian TIFF) to
+// `count`, as a writer that gets the field's type wrong does.
+static bool breakFirstStripCount(const QString &path, quint32 count)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadWrite))
+        return false;
+    QByteArray bytes = f.readAll();
+    const auto u16 = [&](qsizetype at) { return quint16(uchar(bytes[at]) | uchar(bytes[at + 1]) << 8); };
+    const qsizetype ifd = 8;
+    for (int i = 0; i < u16(ifd); ++i) {
+        const qsizetype entry = ifd + 2 + 12 * i;
+        if (u16(entry) == 279) {
+            for (int b = 0; b < 4; ++b)
+                bytes[entry + 8 + b] = char((count >> (8 * b)) & 0xff);
+            return f.seek(0) && f.write(bytes) == bytes.size();
+        }
+    }
+    return false;
+}
+
+TEST_F(Thumbnail, DngWithUnreadablePreviewIsStillDeveloped)
+{
+    const QImage image = test::quadrants(400, 300);
+    ASSERT_TRUE(test::writeDng(file("badpreview.dng"), image, 400, 300, 1, image.scaled(240, 180)));
+    ASSERT_TRUE(breakFirstStripCount(file("badpreview.dng"), 0x18000000));
+    const QImage t = Analyzer::thumbnailImage(file("badpreview.dng"), 100);
+    ASSERT_FALSE(t.isNull());
+    EXPECT_EQ(t.size(), QSize(100, 75));
+    EXPECT_EQ(corners(t), "RGYB");
+}
+
 TEST_F(Thumbnail, DngPreviewUsedWhenLargeEnoughElseDeveloped)
 {
     // A green mosaic with a red preview, so the source of each rendition shows.
