@@ -4,11 +4,13 @@
 
 #include <QCryptographicHash>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <limits>
 #include <vector>
 
 namespace mendral {
@@ -159,15 +161,16 @@ bool sameContents(const QString &a, const QString &b)
     }
 }
 
-std::optional<QByteArray> md5OfFile(const QString &path)
+std::optional<QByteArray> md5OfFile(const QString &path, std::optional<int64_t> limit)
 {
     Fd fd(::open(pathToBytes(path).constData(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
         return std::nullopt;
     QCryptographicHash hash(QCryptographicHash::Md5);
     std::vector<char> buf(kChunk);
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buf.data(), buf.size());
+    int64_t left = limit ? std::max<int64_t>(0, *limit) : std::numeric_limits<int64_t>::max();
+    while (left > 0) {
+        const ssize_t n = ::read(fd.get(), buf.data(), size_t(std::min<int64_t>(left, int64_t(buf.size()))));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -176,6 +179,7 @@ std::optional<QByteArray> md5OfFile(const QString &path)
         if (n == 0)
             break;
         hash.addData(QByteArrayView(buf.data(), n));
+        left -= n;
     }
     return hash.result();
 }

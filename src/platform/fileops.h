@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 
 namespace mendral {
@@ -21,7 +22,10 @@ bool removeFile(const QString &path);
 /** True when both files can be read and hold the same bytes. */
 bool sameContents(const QString &a, const QString &b);
 
-/** MD5 of the whole file read in 1 MiB chunks; nullopt when it cannot be opened or read. */
-std::optional<QByteArray> md5OfFile(const QString &path);
+/**
+ * MD5 of the file read in 1 MiB chunks, of its first `limit` bytes when a limit is given;
+ * nullopt when it cannot be opened or read.
+ */
+std::optional<QByteArray> md5OfFile(const QString &path, std::optional<int64_t> limit = std::nullopt);
 
 } // namespace mendral

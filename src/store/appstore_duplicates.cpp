@@ -47,22 +47,36 @@ std::vector<Photo> AppStore::findExactDuplicates(const std::vector<Photo> &photo
     for (size_t i = 0; i < photos.size(); ++i)
         bySize[photos[i].fileSize].push_back(i);
 
+    // Files of one size are told apart by the MD5 of their first 64 KiB before any is read
+    // whole: two different photos of one size (frequent with uncompressed RAW) cost 128 KiB,
+    // not two full reads.
+    constexpr int64_t headBytes = 64 * 1024;
+    using DigestSets = std::vector<std::pair<QByteArray, std::vector<size_t>>>;
+    const auto splitBy = [&photos](const std::vector<size_t> &members, std::optional<int64_t> limit) {
+        DigestSets sets;
+        for (size_t i : members) {
+            const auto digest = md5OfFile(photos[i].url, limit);
+            if (!digest)
+                continue;
+            auto it = std::find_if(sets.begin(), sets.end(), [&](const auto &b) { return b.first == *digest; });
+            if (it == sets.end())
+                sets.push_back({*digest, {i}});
+            else
+                it->second.push_back(i);
+        }
+        return sets;
+    };
+
     std::vector<Photo> toRemove;
     for (const auto &[size, members] : bySize) {
         if (members.size() < 2)
             continue;
-        std::vector<std::pair<QByteArray, std::vector<size_t>>> byDigest;
-        for (size_t i : members) {
-            const auto digest = md5OfFile(photos[i].url);
-            if (!digest)
-                continue;
-            auto it = std::find_if(byDigest.begin(), byDigest.end(),
-                                   [&](const auto &b) { return b.first == *digest; });
-            if (it == byDigest.end())
-                byDigest.push_back({*digest, {i}});
-            else
-                it->second.push_back(i);
-        }
+        DigestSets byDigest;
+        const DigestSets heads = size > headBytes ? splitBy(members, headBytes) : DigestSets{{QByteArray(), members}};
+        for (const auto &[head, sameHead] : heads)
+            if (sameHead.size() > 1)
+                for (auto &set : splitBy(sameHead, std::nullopt))
+                    byDigest.push_back(std::move(set));
         for (const auto &[digest, set] : byDigest) {
             if (set.size() < 2)
                 continue;

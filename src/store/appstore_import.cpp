@@ -140,6 +140,7 @@ void AppStore::afterAnalysis(const AnalysisResults &results, int generation)
     QHash<QString, size_t> indexOf;
     for (size_t i = m_photos.size(); i-- > 0;)
         indexOf.insert(m_photos[i].id, i); // first photo with an id wins
+    bool stored = false;
     for (const auto &[id, analysis] : results) {
         const auto it = indexOf.constFind(id);
         if (it == indexOf.cend())
@@ -147,9 +148,12 @@ void AppStore::afterAnalysis(const AnalysisResults &results, int generation)
         Photo &p = m_photos[*it];
         p.apply(analysis);
         AnalysisCache::store(m_cache, p, analysis);
+        stored = true;
     }
     Q_EMIT photosChanged();
-    AnalysisCache::save(m_cache, m_cachePath);
+    // Photos that could not be analysed leave nothing new to keep: the file stays as it is.
+    if (stored)
+        AnalysisCache::save(m_cache, m_cachePath);
     finishImport(generation);
 }
 

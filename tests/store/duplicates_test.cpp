@@ -83,6 +83,18 @@ TEST_F(Duplicates, KeepsThePickedCopyAndSkipsEqualSizedDifferentFiles)
     EXPECT_EQ(n, QStringList({"a.jpg", "c.jpg"}));
 }
 
+TEST_F(Duplicates, LargeFilesOfOneSizeAreComparedWholeNotByTheirStart)
+{
+    const QByteArray head(100 * 1024, 'h');
+    add("copy1.dng", head + QByteArray(50 * 1024, 't'));
+    add("copy2.dng", head + QByteArray(50 * 1024, 't'));
+    add("othertail.dng", head + QByteArray(50 * 1024, 'u')); // same start, other end
+    add("otherhead.dng", QByteArray(100 * 1024, 'x') + QByteArray(50 * 1024, 't'));
+    const auto found = AppStore::findExactDuplicates(photos, {});
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].name(), "copy2.dng");
+}
+
 TEST_F(Duplicates, NothingFoundOnlySetsTheStatus)
 {
     add("a.jpg", "one");

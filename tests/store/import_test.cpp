@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -122,6 +123,33 @@ TEST_F(Import, ImportsThenServesEverythingFromTheCache)
     EXPECT_EQ(f.readAll(), cacheBytes);
     EXPECT_EQ(QFileInfo(fx.cachePath()).lastModified(), cacheTime);
     EXPECT_EQ(cardDigests(), before);
+}
+
+TEST_F(Import, APhotoThatCannotBeAnalysedIsTriedAgainWithoutRewritingTheCache)
+{
+    makeCard(3);
+    const auto failingOne = [this](const QString &url) -> std::optional<PhotoAnalysis> {
+        ++analysed;
+        if (url.endsWith("IMG_1.JPG"))
+            return std::nullopt;
+        return quickAnalysis(url);
+    };
+    {
+        auto store = fx.make();
+        store->setAnalyzeFunction(failingOne);
+        ASSERT_TRUE(runImport(*store, card()));
+        EXPECT_EQ(analysed.load(), 3);
+    }
+    ASSERT_TRUE(QFile::exists(fx.cachePath()));
+    const auto cacheTime = QFileInfo(fx.cachePath()).lastModified();
+
+    auto store = fx.make();
+    store->setAnalyzeFunction(failingOne);
+    EXPECT_EQ(store->analysisCache().size(), 2u);
+    ASSERT_TRUE(runImport(*store, card()));
+    EXPECT_EQ(analysed.load(), 4); // only the failing photo again
+    EXPECT_EQ(store->phase(), Phase::ready);
+    EXPECT_EQ(QFileInfo(fx.cachePath()).lastModified(), cacheTime);
 }
 
 TEST_F(Import, EmptyFoldersGiveTheirMessages)
