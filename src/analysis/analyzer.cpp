@@ -112,7 +112,7 @@ std::optional<PhotoAnalysis> analyzeFile(const QString &url, const Vision &visio
 
 float sharpnessFigure(const GrayStats &stats)
 {
-    const float mean = std::max(stats.brightness, 1.0f / 32.0f);
+    const float mean = std::max(stats.brightness, 0.4f);
     return stats.laplacianVariance * (0.25f / (mean * mean));
 }
 

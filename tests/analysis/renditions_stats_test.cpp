@@ -197,14 +197,14 @@ TEST(CenterSquare, OddMarginRoundsDownAndPortraitCropsVertically)
 
 namespace {
 
-// A textured frame (levels 40…160, like a landscape's mid-tones with detail) and the same frame
+// A textured frame (levels 60…180, like a landscape's mid-tones with detail) and the same frame
 // with every level multiplied by `gain`, clipped to white as a camera clips an over-exposure.
 QImage texture(double gain)
 {
     QImage img(320, 240, QImage::Format_RGB32);
     for (int y = 0; y < 240; ++y)
         for (int x = 0; x < 320; ++x) {
-            const int base = 40 + (x * 37 + y * 91 + (x / 7) * (y / 5) * 13) % 121;
+            const int base = 60 + (x * 37 + y * 91 + (x / 7) * (y / 5) * 13) % 121;
             const int v = std::min(255, int(base * gain + 0.5));
             img.setPixel(x, y, qRgb(v, v, v));
         }
@@ -227,15 +227,16 @@ TEST(SharpnessFigure, FollowsFocusNotExposure)
     ASSERT_GT(Analyzer::grayStats(over)->laplacianVariance, 2 * Analyzer::grayStats(right)->laplacianVariance);
     // …the figure does not: the frames are equally sharp, and clipping only removes detail.
     EXPECT_LE(figure(over), 1.02f * figure(right));
-    EXPECT_NEAR(figure(under), figure(right), 0.05f * figure(right));
-    // Blur still lowers it, whatever the exposure.
+    EXPECT_GT(figure(over), 0.5f * figure(right));
+    // An under-exposed frame is not raised to look as sharp as the right one.
+    EXPECT_LT(figure(under), 0.8f * figure(right));
+    // Blur lowers it.
     const QImage soft = right.scaled(80, 60, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                             .scaled(320, 240, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     EXPECT_LT(figure(soft), 0.5f * figure(right));
-    EXPECT_LT(figure(soft), 0.5f * figure(under));
 }
 
-TEST(SharpnessFigure, MidGreyKeepsTheVarianceAndBlackStaysFinite)
+TEST(SharpnessFigure, MidGreyKeepsTheVarianceAndDarkIsNotRaised)
 {
     const auto mid = Analyzer::grayStats(bands({{50, 0}, {50, 255}}));
     ASSERT_TRUE(mid);
@@ -246,5 +247,5 @@ TEST(SharpnessFigure, MidGreyKeepsTheVarianceAndBlackStaysFinite)
     const auto dark = Analyzer::grayStats(black);
     ASSERT_TRUE(dark);
     EXPECT_TRUE(std::isfinite(Analyzer::sharpnessFigure(*dark)));
-    EXPECT_LE(Analyzer::sharpnessFigure(*dark), 1024 * dark->laplacianVariance);
+    EXPECT_LE(Analyzer::sharpnessFigure(*dark), 2 * dark->laplacianVariance);
 }
