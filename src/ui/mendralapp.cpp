@@ -1,5 +1,6 @@
 #include "ui/mendralapp.h"
 
+#include "analysis/analyzer.h"
 #include "store/appstore.h"
 #include "ui/groupgridview.h"
 #include "ui/mainwindow.h"
@@ -67,6 +68,7 @@ std::optional<MendralApp::Options> MendralApp::parseArguments(const QStringList 
 MendralApp::MendralApp()
 {
     m_store = std::make_unique<AppStore>(&m_dialogs);
+    m_store->setAnalyzeFunction([](const QString &url) { return Analyzer::analyze(url); });
     m_window = std::make_unique<MainWindow>(*m_store);
     m_dialogs.setWindow(m_window.get());
     connect(m_store.get(), &AppStore::importFinished, this, [this] {

@@ -1,8 +1,13 @@
 // The command line of the mendral program.
 
+#include "store/appstore.h"
 #include "ui/mendralapp.h"
 
 #include <QDir>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace mendral;
@@ -53,3 +58,28 @@ TEST(Arguments, MistakesAreReported)
 }
 
 } // namespace
+
+TEST(App, ImportedPhotosAreAnalysed)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (int i = 0; i < 2; ++i) {
+        QImage image(640, 480, QImage::Format_RGB32);
+        image.fill(QColor::fromHsv(100 * i, 160, 140));
+        QPainter p(&image);
+        for (int k = 0; k < 12; ++k)
+            p.fillRect(40 * k, 30 * k, 50, 40, QColor::fromHsv(30 * k, 200, 220));
+        p.end();
+        ASSERT_TRUE(image.save(dir.filePath(QString("IMG_%1.JPG").arg(i)), "JPG"));
+    }
+    MendralApp app;
+    bool done = false;
+    QObject::connect(&app.store(), &AppStore::importFinished, [&] { done = true; });
+    app.store().start(dir.path());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 120000));
+    ASSERT_EQ(app.store().photos().size(), 2u);
+    for (const Photo &photo : app.store().photos()) {
+        EXPECT_TRUE(photo.analyzed) << photo.name().toStdString();
+        EXPECT_GT(photo.sharpness, 0.0f);
+    }
+}
