@@ -291,8 +291,9 @@ TEST(FacePhotos, SearchAroundPeopleFindsTheFacesOfTheWholeSearch)
 TEST(FacePhotos, SearchAroundPeopleFindsTheSmallFacesOfAGroupFarAway)
 {
     const QImage group = testPhoto("faces/sample5.jpg");
+    const QImage portrait = testPhoto("faces/astronaut.png");
     const QImage landscape = testPhoto("landscapes/GreenMeadow.jpg", 100000);
-    if (group.isNull() || landscape.isNull())
+    if (group.isNull() || portrait.isNull() || landscape.isNull())
         GTEST_SKIP() << mendral::test::missingPhotosReason().toStdString();
     if (!neural::modelsAvailable())
         GTEST_SKIP() << "models missing (scripts/setup installs them)";
@@ -307,8 +308,17 @@ TEST(FacePhotos, SearchAroundPeopleFindsTheSmallFacesOfAGroupFarAway)
     const double scale = 0.04 * 2400 / largest;
     const QImage small = group.scaled((QSizeF(group.size()) * scale).toSize(), Qt::IgnoreAspectRatio,
                                       Qt::SmoothTransformation);
-    QPainter(&frame).drawImage(frame.width() - small.width() - 150, frame.height() - small.height() - 100, small);
+    const QPoint at(frame.width() - small.width() - 150, frame.height() - small.height() - 100);
+    QPainter(&frame).drawImage(at, small);
     const std::vector<DetectedFace> whole = detectFaces(frame);
     EXPECT_GE(whole.size(), 4u);
     expectSameFaces(detectAroundPeople(frame), whole, "group far away");
+
+    // A close portrait beside the group, its large face next to the small ones: the large face
+    // does not stand in for the small faces of the people around it.
+    const QImage close = portrait.scaled(700, 700, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QPainter(&frame).drawImage(at.x() - close.width() + 40, frame.height() - close.height(), close);
+    const std::vector<DetectedFace> both = detectFaces(frame);
+    EXPECT_GE(both.size(), whole.size());
+    expectSameFaces(detectAroundPeople(frame), both, "group beside a portrait");
 }
