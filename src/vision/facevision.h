@@ -19,7 +19,7 @@ std::vector<FaceObservation> detectFaceObservations(
 /**
  * Faces of `image` with their eye outlines (calibrated; see eyeoutline.h), largest first.
  * Small images (the eye check hands over crops of at most 160 pixels) are enlarged to a long
- * side of 480 first so their faces fill the detector's window. A face whose landmarks fail is
+ * side of 240 first so their faces fill the detector's window. A face whose landmarks fail is
  * listed without eyes.
  */
 std::vector<FaceLandmarks> detectFaceLandmarks(const QImage &image);
