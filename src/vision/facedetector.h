@@ -29,8 +29,8 @@ struct FaceSearch {
     // 0.16 to 2.9; false hits at most 0.12 (a badge on an enlarged small image).
     double minConfidence = 0.15;
     // Where the people of the image stand (centres, normalised to its width and height, y
-    // down), when known. Then faces too small for the search at half size are looked for only
-    // around these people (see facedetector.cpp); without them, everywhere.
+    // down), when known. Then the whole image is searched at a coarse size, and faces too
+    // small for it are looked for only around these people (see facedetector.cpp).
     std::optional<std::vector<QPointF>> people;
 };
 

@@ -12,8 +12,8 @@ namespace {
 // The eye check hands over crops 1.9 times the face's side, so the face spans about 0.37 of
 // the crop. Enlarged to 240 pixels, it is found at about 87 pixels, above the detector's
 // smallest box (73), with a quarter of the search at 480 pixels (measured on a busy machine:
-// 22-34 against 46-60 ms for a photo's 2.7 faces). The open-eye scores of 13 faces in 4 photos moved by at most 0.14
-// (all still 0.67 or more).
+// 22-34 against 46-60 ms for a photo's 2.7 faces). The open-eye scores of 13 faces in 4
+// photos moved by at most 0.14 (all still 0.67 or more).
 const FaceSearch kLandmarkSearch{240, 2400, FaceSearch{}.minConfidence};
 
 EyePoints eyeOf(const FaceShape &shape, int first)

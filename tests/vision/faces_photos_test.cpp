@@ -303,7 +303,7 @@ TEST(FacePhotos, SearchAroundPeopleFindsTheSmallFacesOfAGroupFarAway)
     for (const DetectedFace &f : near)
         largest = std::max(largest, f.box.width());
     // The group small in a 2400-pixel frame: its largest face 4 % of the long side (96 pixels),
-    // too small for the search at half size.
+    // too small for the coarse search.
     QImage frame = landscape.scaled(2400, 2400, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     const double scale = 0.04 * 2400 / largest;
     const QImage small = group.scaled((QSizeF(group.size()) * scale).toSize(), Qt::IgnoreAspectRatio,
