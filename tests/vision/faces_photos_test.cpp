@@ -203,6 +203,19 @@ TEST(FacePhotos, LandmarksRefuseWhatCannotBeMeasured)
     EXPECT_TRUE(detectFaceLandmarks(QImage(1, 1, QImage::Format_RGB32)).empty());
 }
 
+TEST(FacePhotos, SearchAroundPeopleTakesAnyImageShape)
+{
+    // People at the centre and on the corners of images down to a pixel, or a pixel thin:
+    // the coarse level of these has no rows or columns left.
+    FaceSearch search;
+    search.people = std::vector<QPointF>{{0.5, 0.5}, {0, 0}, {1, 1}};
+    for (const QSize size : {QSize(1, 1), QSize(3000, 2), QSize(2, 3000), QSize(40, 30)}) {
+        QImage image(size, QImage::Format_RGB888);
+        image.fill(QColor(120, 110, 100));
+        EXPECT_TRUE(detectFaces(image, search).empty()) << size.width() << "x" << size.height();
+    }
+}
+
 TEST(FacePhotos, OpenEyesScoreAtLeastHalfOnTheEyeCheckCrops)
 {
     // The analysis checks eyes on the 900-pixel rendition, on a square 1.9 times the face's
