@@ -1,2 +1,7 @@
 add_executable(bench_neural ${CMAKE_CURRENT_LIST_DIR}/bench_neural.cpp)
 target_link_libraries(bench_neural PRIVATE mendral_core)
+# Face prints against focus blur: the group test photos, and a benchmark card.
+add_executable(bench_faceblur ${CMAKE_CURRENT_LIST_DIR}/bench_faceblur.cpp)
+target_link_libraries(bench_faceblur PRIVATE mendral_core dlib::dlib)
+add_executable(bench_facecard ${CMAKE_CURRENT_LIST_DIR}/bench_facecard.cpp)
+target_link_libraries(bench_facecard PRIVATE mendral_core)
