@@ -1,4 +1,5 @@
 #include "platform/bplist.h"
+#include "analysis/analyzer.h"
 #include "store/analysiscache.h"
 #include "support/testfiles.h"
 
@@ -93,6 +94,10 @@ bool decodes(const bplist::Value &v)
 
 // ---- validity ----
 
+namespace {
+constexpr int current = Analyzer::analysisVersion;
+}
+
 TEST(CacheValidity, TimeDifferenceBoundaryOnRealFile)
 {
     QTemporaryDir dir;
@@ -102,20 +107,20 @@ TEST(CacheValidity, TimeDifferenceBoundaryOnRealFile)
     ASSERT_TRUE(test::setModificationTime(path, t));
     Photo photo(path, {}, 0, 3, 0, 0, false);
 
-    EXPECT_TRUE(AnalysisCache::isValid(CacheEntry{3, t + 1.4, 8, {}}, photo));
-    EXPECT_TRUE(AnalysisCache::isValid(CacheEntry{3, t - 1.4, 8, {}}, photo));
-    EXPECT_FALSE(AnalysisCache::isValid(CacheEntry{3, t + 1.5, 8, {}}, photo));
-    EXPECT_FALSE(AnalysisCache::isValid(CacheEntry{3, t - 1.5, 8, {}}, photo));
+    EXPECT_TRUE(AnalysisCache::isValid(CacheEntry{3, t + 1.4, current, {}}, photo));
+    EXPECT_TRUE(AnalysisCache::isValid(CacheEntry{3, t - 1.4, current, {}}, photo));
+    EXPECT_FALSE(AnalysisCache::isValid(CacheEntry{3, t + 1.5, current, {}}, photo));
+    EXPECT_FALSE(AnalysisCache::isValid(CacheEntry{3, t - 1.5, current, {}}, photo));
 }
 
 TEST(CacheValidity, OtherVersionMissesEvenWhenFileMatches)
 {
     int reads = 0;
     auto mtime = [&] { ++reads; return 100.0; };
-    EXPECT_FALSE(AnalysisCache::isValid(CacheEntry{10, 100.0, 7, {}}, 10, mtime));
-    EXPECT_FALSE(AnalysisCache::isValid(CacheEntry{10, 100.0, 9, {}}, 10, mtime));
+    EXPECT_FALSE(AnalysisCache::isValid(CacheEntry{10, 100.0, current - 1, {}}, 10, mtime));
+    EXPECT_FALSE(AnalysisCache::isValid(CacheEntry{10, 100.0, current + 1, {}}, 10, mtime));
     EXPECT_EQ(reads, 0);
-    EXPECT_TRUE(AnalysisCache::isValid(CacheEntry{10, 100.0, 8, {}}, 10, mtime));
+    EXPECT_TRUE(AnalysisCache::isValid(CacheEntry{10, 100.0, current, {}}, 10, mtime));
     EXPECT_EQ(reads, 1);
 }
 
@@ -123,7 +128,7 @@ TEST(CacheValidity, GrownFileMissesWithoutReadingTheTime)
 {
     int reads = 0;
     auto mtime = [&] { ++reads; return 100.0; };
-    EXPECT_FALSE(AnalysisCache::isValid(CacheEntry{10, 100.0, 8, {}}, 11, mtime));
+    EXPECT_FALSE(AnalysisCache::isValid(CacheEntry{10, 100.0, current, {}}, 11, mtime));
     EXPECT_EQ(reads, 0);
 }
 
@@ -131,9 +136,9 @@ TEST(CacheValidity, UnreadableTimeCountsAsZeroOnBothSides)
 {
     QTemporaryDir dir;
     Photo gone(dir.filePath("gone.jpg"), {}, 0, 10, 0, 0, false);
-    EXPECT_TRUE(AnalysisCache::isValid(CacheEntry{10, 0.0, 8, {}}, gone));
-    EXPECT_FALSE(AnalysisCache::isValid(CacheEntry{10, 1'700'000'000.0, 8, {}}, gone));
-    EXPECT_FALSE(AnalysisCache::isValid(CacheEntry{10, std::nan(""), 8, {}}, 10, [] { return 0.0; }));
+    EXPECT_TRUE(AnalysisCache::isValid(CacheEntry{10, 0.0, current, {}}, gone));
+    EXPECT_FALSE(AnalysisCache::isValid(CacheEntry{10, 1'700'000'000.0, current, {}}, gone));
+    EXPECT_FALSE(AnalysisCache::isValid(CacheEntry{10, std::nan(""), current, {}}, 10, [] { return 0.0; }));
 }
 
 TEST(CacheStore, RecordsSizeTimeVersionAndReplaces)
@@ -151,7 +156,7 @@ TEST(CacheStore, RecordsSizeTimeVersionAndReplaces)
     const CacheEntry &e = cache.at(path);
     EXPECT_EQ(e.size, 5);
     EXPECT_EQ(e.mtime, 1'600'000'000.5);
-    EXPECT_EQ(e.version, 8);
+    EXPECT_EQ(e.version, current);
     EXPECT_EQ(e.analysis, fullAnalysis());
     EXPECT_TRUE(AnalysisCache::isValid(e, photo));
 }
