@@ -15,7 +15,7 @@
 namespace mendral::Analyzer {
 
 /** Version of what analyze() computes; cached analyses of another version are recomputed. */
-inline constexpr int analysisVersion = 11;
+inline constexpr int analysisVersion = 12;
 
 /**
  * The analysis record of one image file: grey statistics of the 900-pixel rendition, the scene

@@ -187,15 +187,16 @@ TEST(AnalyzerEyes, NoFaceOrTooFewEyePointsIsNotMeasured)
     EXPECT_FALSE(Analyzer::eyeOpenScore(faceAt(0.5, 0.5, 0.2, 0.2), small, none).has_value());
 }
 
-TEST(AnalyzerFacePrint, FaceAtTheEdgeIsCutAtTheImage)
+TEST(AnalyzerFacePrint, FaceAtTheEdgeKeepsItsWholeSquare)
 {
     FakeVision vision;
     const QImage large = filled(1000, 1000, Qt::gray);
-    // Half the square lies left of the image: the crop is the part inside.
+    // Half the square lies left of the image: the crop keeps the whole square (edge pixels
+    // repeated), so that the face stays in its middle.
     const auto print = Analyzer::facePrint(faceAt(0.0, 0.5, 0.1, 0.1), large, vision);
     ASSERT_TRUE(print.has_value());
     ASSERT_EQ(vision.facePrintSizes.size(), 1u);
-    EXPECT_EQ(vision.facePrintSizes[0].width(), 59);
+    EXPECT_NEAR(vision.facePrintSizes[0].width(), 118, 1);
     EXPECT_NEAR(vision.facePrintSizes[0].height(), 118, 1);
     // Wholly outside: nothing is cut and nothing is printed.
     EXPECT_FALSE(Analyzer::facePrint(faceAt(1.5, 0.5, 0.1, 0.1), large, vision).has_value());
