@@ -131,6 +131,13 @@ std::optional<FileStat> statFile(const QString &path, bool followLinks)
     return st;
 }
 
+std::optional<double> fileCreationTime(const FileStat &st)
+{
+    if (st.birthTime && (!st.modificationTime || *st.birthTime < *st.modificationTime))
+        return st.birthTime;
+    return st.modificationTime;
+}
+
 bool openForReading(QFile &file, const QString &path)
 {
     const int fd = ::open(pathToBytes(path).constData(), O_RDONLY | O_CLOEXEC);

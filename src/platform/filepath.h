@@ -31,6 +31,13 @@ struct FileStat {
 
 std::optional<FileStat> statFile(const QString &path, bool followLinks = true);
 
+/**
+ * When the file was made, as far as the file system can tell: its modification time, or its
+ * birth time where that is earlier. A copied card keeps modification times but gets new
+ * birth times, so a later birth time says when the file arrived here, not when it was taken.
+ */
+std::optional<double> fileCreationTime(const FileStat &st);
+
 /** Opens path for reading into file (by descriptor, so any byte name works). */
 bool openForReading(QFile &file, const QString &path);
 

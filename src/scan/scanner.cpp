@@ -213,8 +213,7 @@ std::vector<Photo> scan(const QString &folder, bool recursive,
         e.size = st->size;
         e.isRaw = rawExts().contains(lowerExtension(url));
         const Meta meta = readMetadata(url);
-        e.date = meta.date ? *meta.date : st->birthTime ? *st->birthTime
-                                      : st->modificationTime ? *st->modificationTime : 0.0;
+        e.date = meta.date ? *meta.date : fileCreationTime(*st).value_or(0.0);
         e.width = meta.width;
         e.height = meta.height;
         e.baseKey = baseKeyOf(url);

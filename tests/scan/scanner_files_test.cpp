@@ -1,5 +1,6 @@
 // Whole-folder scans: listing rules, pairing, ordering, progress, cancellation, bad input.
 
+#include "analysis/renditions_files.h"
 #include "platform/filepath.h"
 #include "scan/scanner.h"
 #include "support/testfiles.h"
@@ -136,15 +137,44 @@ TEST_F(ScanFolder, OrdersByCaptureDateThenName)
 
 TEST_F(ScanFolder, FileDatesWhenNoExif)
 {
+    // A copied card keeps modification times and gets new birth times: the older one wins.
     image("noexif.jpg");
     image("dated.jpg", 8, 8, "2000:01:01 00:00:00");
     ASSERT_TRUE(test::setModificationTime(path("noexif.jpg"), 1.0e9));
     const auto photos = scan();
     ASSERT_EQ(photos.size(), 2u);
     EXPECT_EQ(photos[0].name(), "dated.jpg");
-    // The creation date where the file system keeps one (now), else the modification date.
-    const auto st = statFile(path("noexif.jpg"));
-    EXPECT_DOUBLE_EQ(photos[1].captureDate, st->birthTime ? *st->birthTime : 1.0e9);
+    EXPECT_DOUBLE_EQ(photos[1].captureDate, 1.0e9);
+}
+
+TEST_F(ScanFolder, EarlierBirthTimeBeatsLaterModification)
+{
+    image("edited.png");
+    const auto st = statFile(path("edited.png"));
+    ASSERT_TRUE(st.has_value());
+    if (!st->birthTime)
+        GTEST_SKIP() << "this file system reports no birth times";
+    ASSERT_TRUE(test::setModificationTime(path("edited.png"), *st->birthTime + 86400.0));
+    const auto photos = scan();
+    ASSERT_EQ(photos.size(), 1u);
+    EXPECT_DOUBLE_EQ(photos[0].captureDate, *st->birthTime);
+}
+
+TEST_F(ScanFolder, HeicTwinOfRawGivesThePhotoItsTime)
+{
+    const QByteArray exif = test::exifBlock({"2024:06:15 14:03:07", "5", std::nullopt, std::nullopt});
+    ASSERT_TRUE(test::writeHeic(path("IMG_7.HEIC"), test::quadrants(48, 32), 1, {}, exif));
+    ASSERT_TRUE(test::writeDng(path("IMG_7.DNG"), test::quadrants(48, 32), 48, 32));
+    ASSERT_TRUE(test::writeExif(path("IMG_7.DNG"), {"2020:01:01 00:00:00", std::nullopt, std::nullopt, std::nullopt}));
+    ASSERT_TRUE(test::writeHeic(path("bare.heic"), test::quadrants(16, 16)));
+    ASSERT_TRUE(test::setModificationTime(path("bare.heic"), 1.0e9));
+    const auto photos = scan();
+    ASSERT_EQ(photos.size(), 2u);
+    EXPECT_EQ(photos[0].name(), "bare.heic"); // no EXIF: its modification time
+    EXPECT_DOUBLE_EQ(photos[0].captureDate, 1.0e9);
+    EXPECT_EQ(photos[1].name(), "IMG_7.HEIC");
+    EXPECT_EQ(photos[1].companions, QStringList{path("IMG_7.DNG")});
+    EXPECT_DOUBLE_EQ(photos[1].captureDate, test::localTime(2024, 6, 15, 14, 3, 7) + 0.5);
 }
 
 TEST_F(ScanFolder, ListingRulesAndNonPhotos)
