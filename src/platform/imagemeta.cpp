@@ -6,6 +6,7 @@
 #include <libheif/heif.h>
 #include <libraw/libraw.h>
 
+#include <cstring>
 #include <memory>
 #include <mutex>
 
@@ -35,6 +36,25 @@ std::optional<QString> exifString(const Exiv2::ExifData &exif, const char *key)
     return QString::fromStdString(s);
 }
 
+// The date and orientation tags, wherever the EXIF block came from.
+void takeExifTags(const Exiv2::ExifData &exif, ImageProperties &props)
+{
+    props.dateTimeOriginal = exifString(exif, "Exif.Photo.DateTimeOriginal");
+    props.dateTime = exifString(exif, "Exif.Image.DateTime");
+    props.subSecTimeOriginal = exifString(exif, "Exif.Photo.SubSecTimeOriginal");
+    const auto o = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
+    if (o != exif.end() && o->count() > 0) {
+        const long v = o->toLong();
+        if (v >= 1 && v <= 8)
+            props.orientation = int(v);
+    }
+}
+
+bool hasExifTags(const ImageProperties &props)
+{
+    return props.dateTimeOriginal || props.dateTime || props.subSecTimeOriginal;
+}
+
 void readWithExiv2(const QByteArray &bytes, ImageProperties &props)
 {
     initExiv2Once();
@@ -46,19 +66,42 @@ void readWithExiv2(const QByteArray &bytes, ImageProperties &props)
         props.readable = true;
         props.width = image->pixelWidth();
         props.height = image->pixelHeight();
-        const Exiv2::ExifData &exif = image->exifData();
-        props.dateTimeOriginal = exifString(exif, "Exif.Photo.DateTimeOriginal");
-        props.dateTime = exifString(exif, "Exif.Image.DateTime");
-        props.subSecTimeOriginal = exifString(exif, "Exif.Photo.SubSecTimeOriginal");
-        const auto o = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
-        if (o != exif.end() && o->count() > 0) {
-            const long v = o->toLong();
-            if (v >= 1 && v <= 8)
-                props.orientation = int(v);
-        }
+        takeExifTags(image->exifData(), props);
     } catch (...) {
         // Unreadable or damaged metadata: keep what was read so far.
     }
+}
+
+// Stored size of a HEIC/HEIF file where exiv2 did not give it, and the EXIF block that
+// Debian's exiv2 cannot find in these files.
+void readHeif(const QByteArray &bytes, ImageProperties &props)
+{
+    constexpr size_t kMaxExifBytes = 4 << 20; // real blocks are tens of KiB
+    heif_context *ctx = heif_context_alloc();
+    if (!ctx)
+        return;
+    heif_image_handle *handle = nullptr;
+    if (heif_context_read_from_file(ctx, bytes.constData(), nullptr).code == heif_error_Ok &&
+        heif_context_get_primary_image_handle(ctx, &handle).code == heif_error_Ok) {
+        props.readable = true;
+        const int w = heif_image_handle_get_ispe_width(handle);
+        const int h = heif_image_handle_get_ispe_height(handle);
+        if (w > 0 && h > 0 && (props.width <= 0 || props.height <= 0)) {
+            props.width = w;
+            props.height = h;
+        }
+        heif_item_id id = 0;
+        if (!hasExifTags(props) && heif_image_handle_get_list_of_metadata_block_IDs(handle, "Exif", &id, 1) == 1) {
+            const size_t size = heif_image_handle_get_metadata_size(handle, id);
+            if (size > 0 && size <= kMaxExifBytes) {
+                QByteArray item(qsizetype(size), Qt::Uninitialized);
+                if (heif_image_handle_get_metadata(handle, id, item.data()).code == heif_error_Ok)
+                    readHeifExifItem(item, props);
+            }
+        }
+        heif_image_handle_release(handle);
+    }
+    heif_context_free(ctx);
 }
 
 // The developed image size of a RAW file, which exiv2 often gives as a thumbnail's.
@@ -74,27 +117,29 @@ void readRawSize(const QByteArray &bytes, ImageProperties &props)
     }
 }
 
-void readHeifSize(const QByteArray &bytes, ImageProperties &props)
-{
-    heif_context *ctx = heif_context_alloc();
-    if (!ctx)
-        return;
-    heif_image_handle *handle = nullptr;
-    if (heif_context_read_from_file(ctx, bytes.constData(), nullptr).code == heif_error_Ok &&
-        heif_context_get_primary_image_handle(ctx, &handle).code == heif_error_Ok) {
-        props.readable = true;
-        const int w = heif_image_handle_get_ispe_width(handle);
-        const int h = heif_image_handle_get_ispe_height(handle);
-        if (w > 0 && h > 0) {
-            props.width = w;
-            props.height = h;
-        }
-        heif_image_handle_release(handle);
-    }
-    heif_context_free(ctx);
-}
-
 } // namespace
+
+void readHeifExifItem(const QByteArray &item, ImageProperties &props)
+{
+    const auto *data = reinterpret_cast<const uint8_t *>(item.constData());
+    const size_t size = size_t(item.size());
+    if (size < 4 + 8)
+        return;
+    const size_t offset = (size_t(data[0]) << 24) | (size_t(data[1]) << 16) | (size_t(data[2]) << 8) | size_t(data[3]);
+    if (offset > size - 4 - 8)
+        return;
+    const uint8_t *tiff = data + 4 + offset;
+    if (std::memcmp(tiff, "II*\0", 4) != 0 && std::memcmp(tiff, "MM\0*", 4) != 0)
+        return;
+    initExiv2Once();
+    try {
+        Exiv2::ExifData exif;
+        Exiv2::ExifParser::decode(exif, tiff, uint32_t(size - 4 - offset));
+        takeExifTags(exif, props);
+    } catch (...) {
+        // A damaged block leaves the file-system date to the scan.
+    }
+}
 
 ImageProperties readImageProperties(const QString &path, bool isRaw)
 {
@@ -105,8 +150,9 @@ ImageProperties readImageProperties(const QString &path, bool isRaw)
     try {
         if (isRaw)
             readRawSize(bytes, props);
-        else if ((ext == "heic" || ext == "heif") && (props.width == 0 || props.height == 0))
-            readHeifSize(bytes, props);
+        else if ((ext == "heic" || ext == "heif") &&
+                 (props.width <= 0 || props.height <= 0 || !hasExifTags(props)))
+            readHeif(bytes, props);
     } catch (...) {
     }
     return props;

@@ -23,4 +23,11 @@ struct ImageProperties {
  */
 ImageProperties readImageProperties(const QString &path, bool isRaw);
 
+/**
+ * Takes the date and orientation tags from the payload of a HEIF "Exif" item: a 4-byte
+ * big-endian offset, then that many bytes (usually "Exif\0\0"), then the TIFF structure.
+ * A payload that does not fit leaves props as they were.
+ */
+void readHeifExifItem(const QByteArray &item, ImageProperties &props);
+
 } // namespace mendral

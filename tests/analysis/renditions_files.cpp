@@ -46,7 +46,8 @@ heif_image *heifImage(const QImage &image)
 
 } // namespace
 
-bool writeHeic(const QString &path, const QImage &image, int orientation, const QImage &thumbnail)
+bool writeHeic(const QString &path, const QImage &image, int orientation, const QImage &thumbnail,
+               const QByteArray &exif)
 {
     heif_context *ctx = heif_context_alloc();
     heif_encoder *encoder = nullptr;
@@ -70,6 +71,8 @@ bool writeHeic(const QString &path, const QImage &image, int orientation, const 
             if (thumbImg)
                 heif_image_release(thumbImg);
         }
+        if (ok && !exif.isEmpty())
+            ok = heif_context_add_exif_metadata(ctx, handle, exif.constData(), int(exif.size())).code == heif_error_Ok;
         if (handle)
             heif_image_handle_release(handle);
         heif_encoding_options_free(options);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 
@@ -8,9 +9,11 @@ namespace mendral::test {
 /**
  * Encodes image as HEIC with libheif (HEVC); orientation (EXIF numbering 1…8) is stored as
  * irot/imir. A non-null thumbnail is embedded as the image's thumbnail (it may show something
- * else, so tests can tell which one was decoded).
+ * else, so tests can tell which one was decoded). A non-empty exif block is attached as the
+ * image's EXIF item (libheif adds the offset header in front of it).
  */
-bool writeHeic(const QString &path, const QImage &image, int orientation = 1, const QImage &thumbnail = {});
+bool writeHeic(const QString &path, const QImage &image, int orientation = 1, const QImage &thumbnail = {},
+               const QByteArray &exif = {});
 
 /**
  * Writes a minimal uncompressed DNG: a 16-bit RGGB mosaic of width × height whose colour

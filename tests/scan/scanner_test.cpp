@@ -1,6 +1,8 @@
 // Primary choice, name ordering and metadata reading of single files.
 
+#include "platform/imagemeta.h"
 #include "scan/scanner.h"
+#include "analysis/renditions_files.h"
 #include "support/testfiles.h"
 
 #include <QTemporaryDir>
@@ -130,4 +132,65 @@ TEST_F(ReadMetadata, CorruptExifBlockDoesNotThrow)
     ASSERT_TRUE(test::writeBytes(p, bytes));
     const auto meta = Scanner::readMetadata(p);
     EXPECT_FALSE(meta.date.has_value());
+}
+
+TEST_F(ReadMetadata, HeicDateFromItsExifItem)
+{
+    // Debian's exiv2 finds no EXIF in HEIF files; the EXIF item libheif holds gives the time.
+    const QString dated = path("dated.heic");
+    const QByteArray exif = test::exifBlock({"2024:06:15 14:03:07", "25", std::nullopt, 6});
+    ASSERT_FALSE(exif.isEmpty());
+    ASSERT_TRUE(test::writeHeic(dated, test::quadrants(160, 96), 1, {}, exif));
+    const auto meta = Scanner::readMetadata(dated);
+    ASSERT_TRUE(meta.date.has_value());
+    EXPECT_DOUBLE_EQ(*meta.date, test::localTime(2024, 6, 15, 14, 3, 7) + 0.25);
+    EXPECT_EQ(meta.width, 160);
+    EXPECT_EQ(meta.height, 96);
+
+    // Without the "Exif\0\0" prefix, the TIFF header straight after the offset.
+    const QString bare = path("bare.heic");
+    ASSERT_TRUE(test::writeHeic(bare, test::quadrants(160, 96), 1, {}, exif.mid(6)));
+    ASSERT_TRUE(Scanner::readMetadata(bare).date.has_value());
+    EXPECT_DOUBLE_EQ(*Scanner::readMetadata(bare).date, *meta.date);
+
+    const QString plain = path("plain.heic");
+    ASSERT_TRUE(test::writeHeic(plain, test::quadrants(128, 128)));
+    EXPECT_FALSE(Scanner::readMetadata(plain).date.has_value());
+    EXPECT_EQ(Scanner::readMetadata(plain).width, 128);
+
+    // A damaged EXIF item (a TIFF signature, then garbage) leaves the date absent.
+    const QString bad = path("bad.heic");
+    QByteArray garbage("MM\0*", 4);
+    for (int i = 0; i < 200; ++i)
+        garbage.append(char((i * 37) % 256));
+    ASSERT_TRUE(test::writeHeic(bad, test::quadrants(128, 128), 1, {}, garbage));
+    const auto badMeta = Scanner::readMetadata(bad);
+    EXPECT_FALSE(badMeta.date.has_value());
+    EXPECT_EQ(badMeta.width, 128);
+}
+
+TEST(HeifExifItem, OffsetHeaderThenTiff)
+{
+    // Parsed directly, as for HEIC files whose EXIF exiv2 cannot find itself.
+    const QByteArray tiff = test::exifBlock({"2024:06:15 14:03:07", "25", std::nullopt, 6}).mid(6);
+    auto item = [&](quint32 offset, const QByteArray &gap) {
+        const char header[4] = {char(offset >> 24), char(offset >> 16), char(offset >> 8), char(offset)};
+        return QByteArray(header, 4) + gap + tiff;
+    };
+    ImageProperties withPrefix, direct;
+    readHeifExifItem(item(6, QByteArray("Exif\0\0", 6)), withPrefix);
+    readHeifExifItem(item(0, {}), direct);
+    for (const ImageProperties &p : {withPrefix, direct}) {
+        EXPECT_EQ(p.dateTimeOriginal, QString("2024:06:15 14:03:07"));
+        EXPECT_EQ(p.subSecTimeOriginal, QString("25"));
+        EXPECT_EQ(p.orientation, 6);
+    }
+    // Offsets past the end, a missing TIFF signature, truncation: nothing taken, nothing read
+    // out of bounds.
+    for (const QByteArray &bad : {item(0xFFFFFFFFu, {}), item(uint32_t(tiff.size()), {}), item(2, {}),
+                                  item(0, {}).left(11), item(0, {}).left(40), QByteArray()}) {
+        ImageProperties p;
+        readHeifExifItem(bad, p);
+        EXPECT_FALSE(p.dateTimeOriginal.has_value());
+    }
 }

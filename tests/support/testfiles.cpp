@@ -38,20 +38,42 @@ bool writeImage(const QString &path, int width, int height, QColor color)
     return writeBytes(path, data);
 }
 
+namespace {
+
+void setTags(Exiv2::ExifData &exif, const ExifTags &tags)
+{
+    if (tags.dateTimeOriginal)
+        exif["Exif.Photo.DateTimeOriginal"] = tags.dateTimeOriginal->toStdString();
+    if (tags.subSecTimeOriginal)
+        exif["Exif.Photo.SubSecTimeOriginal"] = tags.subSecTimeOriginal->toStdString();
+    if (tags.dateTime)
+        exif["Exif.Image.DateTime"] = tags.dateTime->toStdString();
+    if (tags.orientation)
+        exif["Exif.Image.Orientation"] = uint16_t(*tags.orientation);
+}
+
+} // namespace
+
+QByteArray exifBlock(const ExifTags &tags)
+{
+    try {
+        Exiv2::ExifData exif;
+        setTags(exif, tags);
+        Exiv2::Blob blob;
+        Exiv2::ExifParser::encode(blob, Exiv2::bigEndian, exif);
+        return QByteArray("Exif\0\0", 6) + QByteArray(reinterpret_cast<const char *>(blob.data()), qsizetype(blob.size()));
+    } catch (...) {
+        return {};
+    }
+}
+
 bool writeExif(const QString &path, const ExifTags &tags)
 {
     try {
         auto image = Exiv2::ImageFactory::open(pathToBytes(path).toStdString());
         image->readMetadata();
         Exiv2::ExifData exif = image->exifData();
-        if (tags.dateTimeOriginal)
-            exif["Exif.Photo.DateTimeOriginal"] = tags.dateTimeOriginal->toStdString();
-        if (tags.subSecTimeOriginal)
-            exif["Exif.Photo.SubSecTimeOriginal"] = tags.subSecTimeOriginal->toStdString();
-        if (tags.dateTime)
-            exif["Exif.Image.DateTime"] = tags.dateTime->toStdString();
-        if (tags.orientation)
-            exif["Exif.Image.Orientation"] = uint16_t(*tags.orientation);
+        setTags(exif, tags);
         image->setExifData(exif);
         image->writeMetadata();
         return true;

@@ -22,6 +22,9 @@ bool writeImage(const QString &path, int width, int height, QColor color = Qt::g
 /** Adds EXIF tags to an existing image with exiv2. */
 bool writeExif(const QString &path, const ExifTags &tags);
 
+/** An EXIF block as cameras put it into HEIF files: "Exif\0\0" and a TIFF structure. */
+QByteArray exifBlock(const ExifTags &tags);
+
 /** Writes raw bytes to a file (any byte name). */
 bool writeBytes(const QString &path, const QByteArray &bytes);
 
