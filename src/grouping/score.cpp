@@ -11,6 +11,9 @@ namespace {
 constexpr float duplicateDistance = 0.04f;
 constexpr float lowBest = 0.34f;  // below this no member stands out as good
 constexpr float closeGap = 0.035f; // the two best are too close to call
+// Re-encoded and resized copies of one frame put their centre distances up to 0.021 apart
+// (median 0.0035, 14 photos): a smaller spread says nothing about which frame is typical.
+constexpr float centreNoise = 0.025f;
 
 // Higher first; a value that is not a number sorts after every number.
 bool higher(float x, float y)
@@ -167,7 +170,7 @@ void scoreGroup(PhotoGroup &g, const std::vector<Photo> &photos, float floor)
     }
     const auto [cMinIt, cMaxIt] = std::minmax_element(centre.begin(), centre.end());
     const float cMin = *cMinIt, cMax = *cMaxIt;
-    const bool centreNeutral = mean.empty() || cMax - cMin < 1e-6f;
+    const bool centreNeutral = mean.empty() || cMax - cMin < centreNoise;
     const bool sharpNeutral = len == 1 || sMax - sMin < 1e-6f;
 
     std::vector<float> scores(len);
@@ -189,6 +192,12 @@ void scoreGroup(PhotoGroup &g, const std::vector<Photo> &photos, float floor)
     const Photo &r = *members[best];
     if (len == 1) {
         g.confidence = 1.0f;
+        // A lone frame with shut eyes has no sibling to fall back on: the user must see it.
+        if (r.suspectEyes()) {
+            g.needsReview = true;
+            g.reason = QStringLiteral("可能有人闭眼");
+            return;
+        }
         const bool weak = (r.analyzed && floor > 0.0f && r.sharpness < floor) || r.exposure < 0.35f;
         g.needsReview = weak;
         g.reason = weak ? QStringLiteral("单张，但质量偏低") : QStringLiteral("单张，唯一");

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace mendral;
 using namespace mendral::test;
 
@@ -134,6 +136,38 @@ TEST(Scoring, SinglePhotos)
     const PhotoGroup dim = scored({plain(0, 1.0f, 0.3f)});
     EXPECT_TRUE(dim.needsReview);
     EXPECT_EQ(dim.reason, "单张，但质量偏低");
+
+    // Shut eyes on a lone portrait are said, not hidden behind "unique"; open eyes are not.
+    Photo portrait = plain(0, 1.0f, 0.5f);
+    portrait.faceCount = 1;
+    portrait.faceQuality = 0.8f;
+    portrait.eyeOpen = 0.2f;
+    const PhotoGroup shut = scored({portrait});
+    EXPECT_TRUE(shut.needsReview);
+    EXPECT_EQ(shut.reason, "可能有人闭眼");
+    portrait.eyeOpen = 0.9f;
+    EXPECT_EQ(scored({portrait}).reason, "单张，唯一");
+}
+
+TEST(Scoring, CentreTermWaitsForMoreThanPrintNoise)
+{
+    // Three equally sharp frames whose prints fan out by an angle: the middle one is the most
+    // central. A fan as narrow as re-encoding noise leaves the centre term neutral.
+    auto fan = [](float angle) {
+        std::vector<Photo> photos;
+        for (int k = 0; k < 3; ++k) {
+            Photo p = plain(k, 5.0f);
+            p.featurePrint = std::vector<float>{std::cos(angle * float(k)), std::sin(angle * float(k))};
+            photos.push_back(p);
+        }
+        return scored(photos);
+    };
+    const PhotoGroup noise = fan(0.02f);
+    EXPECT_EQ(noise.scores[0], noise.scores[1]);
+    EXPECT_EQ(noise.scores[1], noise.scores[2]);
+    const PhotoGroup real = fan(0.3f);
+    EXPECT_EQ(real.recommended, 1);
+    EXPECT_NEAR(real.scores[1] - real.scores[0], 0.18f, 1e-5);
 }
 
 TEST(Scoring, SharpnessFloorNeedsMoreThanTwentyAnalysedPhotos)
