@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -49,7 +50,7 @@ QString ImageStore::standardCacheDir()
 ImageStore::ImageStore(const QString &cacheDir, Decoder decoder)
     : m_cacheDir(cacheDir), m_decoder(decoder ? std::move(decoder) : Decoder(Analyzer::thumbnailImage))
 {
-    m_thumbMemory.setMaxCost(thumbMemoryLimit);
+    m_thumbMemory.setMaxCost(int(thumbMemoryBytes / 1024));
     m_displayMemory.setMaxCost(displayMemoryLimit);
     m_worker.setMaxThreadCount(1);
 }
@@ -92,13 +93,13 @@ QImage ImageStore::makeThumbnail(const QString &url, int maxPixel)
     const QString file = diskFile(key, maxPixel);
     image = JpegFile::readComplete(file);
     if (!image.isNull() && std::max(image.width(), image.height()) <= std::max(maxPixel, 1)) {
-        toMemory(m_thumbMemory, key, image);
+        toMemory(m_thumbMemory, key, image, thumbCost(image));
         return image;
     }
     image = m_decoder(url, maxPixel);
     if (image.isNull())
         return {};
-    toMemory(m_thumbMemory, key, image);
+    toMemory(m_thumbMemory, key, image, thumbCost(image));
     JpegFile::writeAtomically(file, JpegFile::encode(image, jpegQuality));
     return image;
 }
@@ -122,10 +123,16 @@ QImage ImageStore::fromMemory(QCache<QString, QImage> &cache, const QString &key
     return image ? *image : QImage();
 }
 
-void ImageStore::toMemory(QCache<QString, QImage> &cache, const QString &key, const QImage &image)
+void ImageStore::toMemory(QCache<QString, QImage> &cache, const QString &key, const QImage &image, int cost)
 {
     QMutexLocker lock(&m_memoryLock);
-    cache.insert(key, new QImage(image), 1);
+    cache.insert(key, new QImage(image), cost);
+}
+
+int ImageStore::thumbCost(const QImage &image)
+{
+    const qint64 floor = thumbMemoryBytes / 1024 / thumbMemoryLimit;
+    return int(std::clamp<qint64>(image.sizeInBytes() / 1024, floor, thumbMemoryBytes / 1024));
 }
 
 QString ImageStore::cacheDir() const

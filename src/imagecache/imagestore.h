@@ -12,8 +12,8 @@
 namespace mendral {
 
 /**
- * Downscaled images for the views, made once and kept in two layers: memory (count-limited
- * caches of decoded images) and a folder of JPEG files, so a second look at the same card is
+ * Downscaled images for the views, made once and kept in two layers: memory (caches of
+ * decoded images limited in count and, for thumbnails, in bytes) and a folder of JPEG files, so a second look at the same card is
  * immediate. Requests return at once with a future; the work runs one request at a time on the
  * store's own thread, so the same key is never decoded twice at once and the caller's thread
  * never waits. A memory hit is answered with a finished future. Source files are only read;
@@ -26,6 +26,9 @@ public:
     using Decoder = std::function<QImage(const QString &url, int maxPixel)>;
 
     static constexpr int thumbMemoryLimit = 1200;
+    // The canvas asks for 3600-px thumbnails of about 35 MB each: a count alone would let
+    // a long review hold gigabytes.
+    static constexpr qint64 thumbMemoryBytes = 220LL * 1024 * 1024;
     static constexpr int displayMemoryLimit = 3;
     static constexpr int displayMaxPixel = 3600;
     static constexpr int jpegQuality = 82;
@@ -63,7 +66,9 @@ private:
     QImage makeThumbnail(const QString &url, int maxPixel);
     QImage makeDisplayImage(const QString &url);
     QImage fromMemory(QCache<QString, QImage> &cache, const QString &key);
-    void toMemory(QCache<QString, QImage> &cache, const QString &key, const QImage &image);
+    void toMemory(QCache<QString, QImage> &cache, const QString &key, const QImage &image, int cost = 1);
+    /** Cost in KiB, at least the budget's 1/thumbMemoryLimit so the count limit holds too. */
+    static int thumbCost(const QImage &image);
 
     const QString m_cacheDir;
     const Decoder m_decoder;

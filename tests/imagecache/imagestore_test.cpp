@@ -156,6 +156,25 @@ TEST_F(Store, UnwritableCacheStillGivesTheImage)
     EXPECT_EQ(*m_decode.calls, 1); // kept in memory
 }
 
+TEST_F(Store, MemoryHoldsThumbnailsWithinItsByteBudget)
+{
+    // No disk cache, so a thumbnail pushed out of memory must be decoded again. Ten 3600-px
+    // images (26 MB each) do not fit in 220 MB; the most recent ones do.
+    ASSERT_TRUE(test::writeBytes(m_tmp.path() + "/blocker", "x"));
+    ImageStore store(m_tmp.path() + "/blocker/thumbs", m_decode.decoder());
+    QStringList photos;
+    for (int i = 0; i < 10; ++i) {
+        photos << m_src.path() + QString("/big%1.jpg").arg(i);
+        ASSERT_TRUE(test::writeImage(photos.last(), 10, 10));
+        await(store.thumbnail(photos.last(), 3600));
+    }
+    EXPECT_EQ(*m_decode.calls, 10);
+    await(store.thumbnail(photos[9], 3600));
+    EXPECT_EQ(*m_decode.calls, 10);
+    await(store.thumbnail(photos[0], 3600));
+    EXPECT_EQ(*m_decode.calls, 11);
+}
+
 TEST_F(Store, UndecodableSourceIsNotCached)
 {
     const QString bad = m_src.path() + "/x.bad";
