@@ -8,6 +8,7 @@
 #include "model/photogroup.h"
 #include "store/analysiscache.h"
 #include "store/storedialogs.h"
+#include "store/timeleft.h"
 
 #include <QFuture>
 #include <QObject>
@@ -156,6 +157,8 @@ private:
     void finishImport(int generation);
     bool isCurrent(int generation) const { return generation == m_generation->load(); }
     void postProgress(int generation, double value);
+    /** The analysis share of the bar (0…1 of the photos to analyse) and the time left. */
+    void postAnalysisProgress(int generation, double fraction, int total);
     void track(QFuture<void> work);
     void rebuildGroups(bool useSimilarity, const std::vector<Photo> *oldPhotos = nullptr);
     void removeDuplicates(const std::vector<Photo> &toRemove);
@@ -209,6 +212,7 @@ private:
     ExportService m_exporter;
     std::deque<UndoRecord> m_undoStack;
     AnalysisCacheMap m_cache;
+    TimeLeft m_timeLeft; // the analysis line's estimate
     Analyzer::AnalyzeFunction m_analyze;
     // The newest import's number; older imports see they are superseded and stop.
     std::shared_ptr<std::atomic<int>> m_generation = std::make_shared<std::atomic<int>>(0);

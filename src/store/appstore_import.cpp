@@ -12,6 +12,9 @@
 #include <QHash>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <chrono>
+#include <cmath>
+
 namespace mendral {
 
 void AppStore::pickFolder()
@@ -47,6 +50,25 @@ void AppStore::postProgress(int generation, double value)
     QMetaObject::invokeMethod(this, [this, generation, value] {
         if (isCurrent(generation) && m_phase != Phase::ready && value > m_progress)
             setProgress(value);
+    }, Qt::QueuedConnection);
+}
+
+namespace {
+
+double steadySeconds()
+{
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+void AppStore::postAnalysisProgress(int generation, double fraction, int total)
+{
+    postProgress(generation, 0.35 + fraction * 0.6);
+    QMetaObject::invokeMethod(this, [this, generation, fraction, total] {
+        if (isCurrent(generation) && m_phase == Phase::analyzing)
+            setStatusText(m_timeLeft.line(int(std::lround(fraction * total)), steadySeconds()));
     }, Qt::QueuedConnection);
 }
 
@@ -107,11 +129,12 @@ void AppStore::afterScan(std::vector<Photo> photos, bool recursive, int generati
     for (const Photo &p : m_photos)
         if (!p.analyzed)
             todo.push_back(p);
-    if (hits == 0)
-        setStatusText(QStringLiteral("分析中… 共 ") + QString::number(m_photos.size()) + QStringLiteral(" 张"));
-    else
-        setStatusText(QStringLiteral("分析中… 已有 ") + QString::number(hits) +
-                      QStringLiteral(" 张走缓存，还需处理 ") + QString::number(todo.size()) + QStringLiteral(" 张"));
+    const QString line = hits == 0
+        ? QStringLiteral("分析中… 共 ") + QString::number(m_photos.size()) + QStringLiteral(" 张")
+        : QStringLiteral("分析中… 已有 ") + QString::number(hits) + QStringLiteral(" 张走缓存，还需处理 ") +
+              QString::number(todo.size()) + QStringLiteral(" 张");
+    setStatusText(line);
+    m_timeLeft.start(int(todo.size()), steadySeconds(), line);
 
     if (todo.empty()) {
         finishImport(generation);
@@ -122,8 +145,9 @@ void AppStore::afterScan(std::vector<Photo> photos, bool recursive, int generati
     const Analyzer::AnalyzeFunction analyze =
         m_analyze ? m_analyze : Analyzer::AnalyzeFunction([](const QString &) { return std::nullopt; });
     auto analysis = QtConcurrent::run([this, todo = std::move(todo), current, generation, analyze] {
+        const int total = int(todo.size());
         return Analyzer::analyzeAll(todo, Analyzer::defaultConcurrency(),
-                                    [this, generation](double x) { postProgress(generation, 0.35 + x * 0.6); },
+                                    [this, generation, total](double x) { postAnalysisProgress(generation, x, total); },
                                     [current, generation] { return current->load() != generation; },
                                     analyze);
     });

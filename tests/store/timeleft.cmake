@@ -1,0 +1,1 @@
+mendral_test(timeleft_test store/timeleft_test.cpp)
