@@ -44,6 +44,14 @@ for file in usr/bin/mendral usr/bin/mendral-cli usr/share/applications/mendral.d
             usr/share/mendral/models/LICENSE.human-models; do
   [[ -f "$root/$file" ]] || fail "the package lacks /$file"
 done
+# Every drawing the window's symbol table names is in the package (the icons test, pointed at it).
+icons_test="$build/tests/ui_window_test"
+if [[ -x "$icons_test" ]]; then
+  QT_QPA_PLATFORM=offscreen MENDRAL_ICONS="$root/usr/share/mendral/icons" \
+    "$icons_test" --gtest_filter=Icons.InstalledSetHasEveryDrawingAndTintsIt >"$scratch/icons.log" 2>&1 &&
+    grep -q '^\[  PASSED  \] 1 test' "$scratch/icons.log" ||
+    { cat "$scratch/icons.log" >&2; fail "the package lacks drawings of the symbol table"; }
+fi
 # Linked against the system's libraries only: nothing may point back into the build tree.
 if readelf -d "$root/usr/bin/mendral-cli" "$root/usr/bin/mendral" | grep -E 'R(UN)?PATH' | grep -q .; then
   fail "installed programs carry a library path: $(readelf -d "$root/usr/bin/mendral-cli" | grep -E 'R(UN)?PATH')"
