@@ -1,6 +1,7 @@
 // The mendral program: the culling window. See MendralApp for the command line.
 
 #include "ui/mendralapp.h"
+#include "ui/qttranslations.h"
 #include "ui/theme.h"
 
 #include <QApplication>
@@ -26,6 +27,7 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral("mendral"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("mendral")));
     QApplication::setStyle(QStringLiteral("Fusion"));
+    mendral::installQtTranslations(app);
     mendral::theme::applyToApplication();
 
     QString error;

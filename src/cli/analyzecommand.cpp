@@ -2,6 +2,7 @@
 
 #include "analysis/analyzer.h"
 #include "platform/filepath.h"
+#include "vision/modelcheck.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -83,6 +84,11 @@ int analyzeCommand(const QStringList &args)
         std::fprintf(stderr, "usage: mendral-cli analyze [--faces] FILE...\n");
         return 2;
     }
+
+    // Without its models the analysis still runs, with fewer fields: say so first.
+    const QString notice = models::notice(models::missing());
+    if (!notice.isEmpty())
+        std::fprintf(stderr, "%s\n", notice.toUtf8().constData());
 
     bool allAnalysed = true;
     QJsonArray list;

@@ -3,6 +3,7 @@
 #include "analysis/analyzer.h"
 #include "platform/filepath.h"
 #include "store/appstore.h"
+#include "vision/modelcheck.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -126,11 +127,15 @@ int cullCommand(const QStringList &args)
     dialogs.exportLocation = exportDest;
     AppStore store(&dialogs);
     store.setAnalyzeFunction([](const QString &url) { return Analyzer::analyze(url); });
+    store.setModelCheck(models::missing);
     store.setIncludeSubfolders(recursive);
     int exitCode = 0;
+    QString said, noticeSaid;
     QObject::connect(&store, &AppStore::textsChanged, [&] {
-        if (!store.statusText().isEmpty())
-            say(store.statusText());
+        if (!store.statusText().isEmpty() && store.statusText() != said)
+            say(said = store.statusText());
+        if (store.modelNotice() != noticeSaid)
+            say(noticeSaid = store.modelNotice());
     });
     QObject::connect(&store, &AppStore::exportFinished, [&] {
         if (store.errorText())
@@ -149,9 +154,12 @@ int cullCommand(const QStringList &args)
                 photos.append(photoJson(p));
             for (const PhotoGroup &g : store.groups())
                 groups.append(groupJson(g));
+            QJsonArray warnings;
+            if (!store.modelNotice().isEmpty())
+                warnings.append(store.modelNotice());
             const QJsonObject root{{"photos", photos}, {"groups", groups},
                                    {"threshold", double(store.calibratedThreshold())},
-                                   {"status", store.statusText()}};
+                                   {"status", store.statusText()}, {"warnings", warnings}};
             const QByteArray out = QJsonDocument(root).toJson(QJsonDocument::Compact);
             std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
             std::fputc('\n', stdout);

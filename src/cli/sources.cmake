@@ -5,3 +5,6 @@ target_sources(mendral-cli PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/cullcommand.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scancommand.cpp
   ${CMAKE_CURRENT_LIST_DIR}/thumbnailcommand.cpp)
+
+include(GNUInstallDirs)
+install(TARGETS mendral-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -166,10 +166,18 @@ std::optional<CacheEntry> decodeEntry(const Reader &r, uint64_t ref)
     const auto analysisRef = r.find(*d, QLatin1StringView("analysis"));
     if (!size || !mtime || !version || !analysisRef)
         return std::nullopt;
+    // Written only for entries analysed without every model; files from before it lack it.
+    bool complete = true;
+    if (const auto ref = r.find(*d, QLatin1StringView("complete"))) {
+        const auto flag = r.toBool(*ref);
+        if (!flag)
+            return std::nullopt;
+        complete = *flag;
+    }
     auto analysis = decodeAnalysis(r, *analysisRef);
     if (!analysis)
         return std::nullopt;
-    return CacheEntry{*size, *mtime, *version, std::move(*analysis)};
+    return CacheEntry{*size, *mtime, *version, std::move(*analysis), complete};
 }
 
 QString resolve(const QString &path)
@@ -196,9 +204,11 @@ double modificationTime(const QString &path)
 }
 
 bool isValid(const CacheEntry &entry, int64_t fileSize,
-             const std::function<double()> &currentMtime)
+             const std::function<double()> &currentMtime, bool modelsComplete)
 {
     if (entry.version != Analyzer::analysisVersion)
+        return false;
+    if (!entry.complete && modelsComplete)
         return false;
     if (entry.size != fileSize)
         return false;
@@ -206,15 +216,15 @@ bool isValid(const CacheEntry &entry, int64_t fileSize,
     return std::fabs(currentMtime() - entry.mtime) < 1.5;
 }
 
-bool isValid(const CacheEntry &entry, const Photo &photo)
+bool isValid(const CacheEntry &entry, const Photo &photo, bool modelsComplete)
 {
-    return isValid(entry, photo.fileSize, [&] { return modificationTime(photo.url); });
+    return isValid(entry, photo.fileSize, [&] { return modificationTime(photo.url); }, modelsComplete);
 }
 
-void store(AnalysisCacheMap &cache, const Photo &photo, const PhotoAnalysis &analysis)
+void store(AnalysisCacheMap &cache, const Photo &photo, const PhotoAnalysis &analysis, bool complete)
 {
-    cache[photo.id] =
-        CacheEntry{photo.fileSize, modificationTime(photo.url), Analyzer::analysisVersion, analysis};
+    cache[photo.id] = CacheEntry{photo.fileSize, modificationTime(photo.url), Analyzer::analysisVersion,
+                                 analysis, complete};
 }
 
 QByteArray encode(const AnalysisCacheMap &cache)
@@ -231,10 +241,12 @@ QByteArray encode(const AnalysisCacheMap &cache)
     for (const auto *item : sorted) {
         const CacheEntry &e = item->second;
         bplist::Dict entry;
-        entry.reserve(4);
+        entry.reserve(5);
         entry.emplace_back("size", e.size);
         entry.emplace_back("mtime", e.mtime);
         entry.emplace_back("version", e.version);
+        if (!e.complete)
+            entry.emplace_back("complete", false);
         entry.emplace_back("analysis", encodeAnalysis(e.analysis));
         root.emplace_back(item->first, std::move(entry));
     }

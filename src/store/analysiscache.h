@@ -19,6 +19,7 @@ struct CacheEntry {
     double mtime = 0;  // its modification time then, seconds since 1970; 0 when unknown
     int version = 0;   // analysis version that produced the result
     PhotoAnalysis analysis;
+    bool complete = true; // analysed with every model (see models::missing())
 
     bool operator==(const CacheEntry &) const = default;
 };
@@ -47,15 +48,21 @@ double modificationTime(const QString &path);
 /**
  * An entry serves a photo when its version is the current analysis version, its size equals
  * fileSize, and the file's current modification time (asked of currentMtime only once the
- * first two tests pass) differs from the recorded one by less than 1.5 s.
+ * first two tests pass) differs from the recorded one by less than 1.5 s. An entry analysed
+ * without every model serves only while models are still missing (modelsComplete false): once
+ * they are back, the photo is analysed again.
  */
 bool isValid(const CacheEntry &entry, int64_t fileSize,
-             const std::function<double()> &currentMtime);
+             const std::function<double()> &currentMtime, bool modelsComplete = true);
 /** The same test for photo, reading the time of photo.url. */
-bool isValid(const CacheEntry &entry, const Photo &photo);
+bool isValid(const CacheEntry &entry, const Photo &photo, bool modelsComplete = true);
 
-/** Records analysis for photo under photo.id, with its size and current modification time. */
-void store(AnalysisCacheMap &cache, const Photo &photo, const PhotoAnalysis &analysis);
+/**
+ * Records analysis for photo under photo.id, with its size and current modification time;
+ * `complete` says whether every model took part.
+ */
+void store(AnalysisCacheMap &cache, const Photo &photo, const PhotoAnalysis &analysis,
+           bool complete = true);
 
 /** The file contents for cache; entries are written in key order. */
 QByteArray encode(const AnalysisCacheMap &cache);

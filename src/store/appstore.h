@@ -7,6 +7,7 @@
 #include "model/photo.h"
 #include "model/photogroup.h"
 #include "store/analysiscache.h"
+#include "store/modelnotice.h"
 #include "store/storedialogs.h"
 #include "store/timeleft.h"
 
@@ -52,6 +53,9 @@ public:
     /** How one photo is analysed during an import: the program passes Analyzer::analyze, tests
      *  their own. Without one, imported photos stay unanalysed. */
     void setAnalyzeFunction(Analyzer::AnalyzeFunction analyze) { m_analyze = std::move(analyze); }
+    /** Which models that analysis lacks, asked once an import (the program passes
+     *  models::missing). Analyses made without them are cached as incomplete. */
+    void setModelCheck(ModelNotice::Check check) { m_models.setCheck(std::move(check)); }
 
     // Observed fields.
     const std::vector<Photo> &photos() const { return m_photos; }
@@ -75,6 +79,9 @@ public:
     const std::optional<QString> &destFolder() const { return m_destFolder; }
     bool showDecidedPane() const { return m_showDecidedPane; }
     int syncedCount() const { return m_syncedCount; }
+    /** What the user is told once an import found models missing (announced by textsChanged);
+     *  empty while every model is there. */
+    const QString &modelNotice() const { return m_models.text(); }
 
     void setErrorText(std::optional<QString> text);
     void setFilter(GroupFilter filter);
@@ -152,8 +159,9 @@ private:
     friend struct AppStoreTestAccess;
 
     void load(const QString &folder, int generation);
-    void afterScan(std::vector<Photo> scanned, bool recursive, int generation);
-    void afterAnalysis(const AnalysisResults &results, int generation);
+    void afterScan(std::vector<Photo> scanned, const QStringList &missingModels, bool recursive,
+                   int generation);
+    void afterAnalysis(const AnalysisResults &results, bool modelsComplete, int generation);
     void finishImport(int generation);
     bool isCurrent(int generation) const { return generation == m_generation->load(); }
     void postProgress(int generation, double value);
@@ -214,6 +222,7 @@ private:
     AnalysisCacheMap m_cache;
     TimeLeft m_timeLeft; // the analysis line's estimate
     Analyzer::AnalyzeFunction m_analyze;
+    ModelNotice m_models;
     // The newest import's number; older imports see they are superseded and stop.
     std::shared_ptr<std::atomic<int>> m_generation = std::make_shared<std::atomic<int>>(0);
     bool m_removingDuplicates = false;

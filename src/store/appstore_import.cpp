@@ -89,21 +89,29 @@ void AppStore::load(const QString &folder, int generation)
 
     const bool recursive = m_includeSubfolders;
     const auto current = m_generation;
-    auto scan = QtConcurrent::run([this, folder, recursive, current, generation] {
-        return Scanner::scan(folder, recursive,
-                             [this, generation](double x) { postProgress(generation, x * 0.35); },
-                             [current, generation] { return current->load() != generation; });
+    auto scan = QtConcurrent::run([this, folder, recursive, current, generation, check = m_models.check()] {
+        std::vector<Photo> photos =
+            Scanner::scan(folder, recursive, [this, generation](double x) { postProgress(generation, x * 0.35); },
+                          [current, generation] { return current->load() != generation; });
+        // Asked here, off the main thread: the first answer of a run loads the models.
+        QStringList missing = check && !photos.empty() ? check() : QStringList();
+        return std::make_pair(std::move(photos), std::move(missing));
     });
     track(QFuture<void>(scan));
-    scan.then(this, [this, recursive, generation](std::vector<Photo> photos) {
-        afterScan(std::move(photos), recursive, generation);
+    scan.then(this, [this, recursive, generation](std::pair<std::vector<Photo>, QStringList> scanned) {
+        afterScan(std::move(scanned.first), scanned.second, recursive, generation);
     });
 }
 
-void AppStore::afterScan(std::vector<Photo> photos, bool recursive, int generation)
+void AppStore::afterScan(std::vector<Photo> photos, const QStringList &missingModels, bool recursive,
+                         int generation)
 {
     if (!isCurrent(generation))
         return;
+    if (m_models.note(missingModels))
+        Q_EMIT textsChanged();
+    // Analyses made without every model serve only until the models are back.
+    const bool modelsComplete = missingModels.isEmpty();
     if (photos.empty()) {
         setPhase(Phase::idle);
         setErrorText(recursive
@@ -117,7 +125,7 @@ void AppStore::afterScan(std::vector<Photo> photos, bool recursive, int generati
     int hits = 0;
     for (Photo &p : photos) {
         const auto it = m_cache.find(p.id);
-        if (it != m_cache.end() && AnalysisCache::isValid(it->second, p)) {
+        if (it != m_cache.end() && AnalysisCache::isValid(it->second, p, modelsComplete)) {
             p.apply(it->second.analysis);
             ++hits;
         }
@@ -152,12 +160,12 @@ void AppStore::afterScan(std::vector<Photo> photos, bool recursive, int generati
                                     analyze);
     });
     track(QFuture<void>(analysis));
-    analysis.then(this, [this, generation](const AnalysisResults &results) {
-        afterAnalysis(results, generation);
+    analysis.then(this, [this, generation, modelsComplete](const AnalysisResults &results) {
+        afterAnalysis(results, modelsComplete, generation);
     });
 }
 
-void AppStore::afterAnalysis(const AnalysisResults &results, int generation)
+void AppStore::afterAnalysis(const AnalysisResults &results, bool modelsComplete, int generation)
 {
     if (!isCurrent(generation))
         return;
@@ -171,7 +179,7 @@ void AppStore::afterAnalysis(const AnalysisResults &results, int generation)
             continue;
         Photo &p = m_photos[*it];
         p.apply(analysis);
-        AnalysisCache::store(m_cache, p, analysis);
+        AnalysisCache::store(m_cache, p, analysis, modelsComplete);
         stored = true;
     }
     Q_EMIT photosChanged();

@@ -1,9 +1,8 @@
 #include "ui/icons.h"
 
+#include "platform/datadirs.h"
 #include "ui/theme.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -60,18 +59,6 @@ constexpr Entry kTable[] = {
     {"eye.slash", "eye-slash"},
     {"star.fill", "star-fill"},
 };
-
-QString executableDirectory()
-{
-    if (QCoreApplication::instance())
-        return QCoreApplication::applicationDirPath();
-    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
-}
-
-bool holdsIcons(const QString &dir)
-{
-    return QFileInfo::exists(dir + QStringLiteral("/chevron-left.svg"));
-}
 
 // Parsed drawings, kept for the life of the program (the interface asks for the same few
 // symbols over and over). Used from the main thread only.
@@ -172,19 +159,7 @@ std::vector<const char *> symbolNames()
 
 QString directory()
 {
-    const QString fromEnvironment = qEnvironmentVariable("MENDRAL_ICONS");
-    if (!fromEnvironment.isEmpty())
-        return fromEnvironment;
-    const QDir exe(executableDirectory());
-    for (const QString &candidate :
-         {exe.filePath(QStringLiteral("icons")), exe.filePath(QStringLiteral("../share/mendral/icons"))}) {
-        if (holdsIcons(candidate))
-            return QDir::cleanPath(candidate);
-    }
-    QString data = qEnvironmentVariable("XDG_DATA_HOME");
-    if (data.isEmpty())
-        data = QDir::homePath() + QStringLiteral("/.local/share");
-    return data + QStringLiteral("/Mendral/icons");
+    return findDataDirectory("MENDRAL_ICONS", QStringLiteral("icons"), {QStringLiteral("chevron-left.svg")});
 }
 
 QString svgPath(const char *symbolName)

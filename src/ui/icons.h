@@ -21,11 +21,7 @@ const char *fileFor(const char *symbolName);
 /** Every symbol name of the table. */
 std::vector<const char *> symbolNames();
 
-/**
- * The folder the SVG files are read from: $MENDRAL_ICONS when set; otherwise "icons" next to
- * the program, then share/mendral/icons beside the program's bin folder, then the per-user
- * folder that scripts/setup fills, $XDG_DATA_HOME (or ~/.local/share) + "/Mendral/icons".
- */
+/** The folder the SVG files are read from: findDataDirectory() for "icons" ($MENDRAL_ICONS). */
 QString directory();
 
 /** Full path of a symbol's SVG; empty when the name is unknown or the file is missing. */

@@ -2,6 +2,7 @@
 
 #include "analysis/analyzer.h"
 #include "store/appstore.h"
+#include "vision/modelcheck.h"
 #include "ui/groupgridview.h"
 #include "ui/mainwindow.h"
 #include "ui/rootview.h"
@@ -69,6 +70,7 @@ MendralApp::MendralApp()
 {
     m_store = std::make_unique<AppStore>(&m_dialogs);
     m_store->setAnalyzeFunction([](const QString &url) { return Analyzer::analyze(url); });
+    m_store->setModelCheck(models::missing);
     m_window = std::make_unique<MainWindow>(*m_store);
     m_dialogs.setWindow(m_window.get());
     connect(m_store.get(), &AppStore::importFinished, this, [this] {

@@ -96,8 +96,10 @@ RootView::RootView(AppStore &store, ImageStore *images, QWidget *parent) : QWidg
     connect(&m_store, &AppStore::phaseChanged, this, &RootView::chooseContent);
     connect(&m_store, &AppStore::photosChanged, this, &RootView::chooseContent);
     connect(&m_store, &AppStore::textsChanged, this, &RootView::followError);
+    connect(&m_store, &AppStore::textsChanged, this, &RootView::followModelNotice);
     chooseContent();
     followError();
+    followModelNotice();
 }
 
 QWidget *RootView::currentContent() const
@@ -139,6 +141,21 @@ void RootView::followError()
         m_store.setErrorText(std::nullopt);
     });
     m_alert->open();
+}
+
+void RootView::followModelNotice()
+{
+    const QString &notice = m_store.modelNotice();
+    if (notice.isEmpty() || notice == m_modelNoticeShown)
+        return;
+    m_modelNoticeShown = notice;
+    m_modelAlert = new QMessageBox(QMessageBox::Warning, QStringLiteral("识别模型不全"), notice,
+                                   QMessageBox::NoButton, this);
+    m_modelAlert->addButton(QStringLiteral("知道了"), QMessageBox::AcceptRole);
+    m_modelAlert->setAttribute(Qt::WA_DeleteOnClose);
+    m_modelAlert->setWindowModality(Qt::WindowModal);
+    connect(m_modelAlert, &QMessageBox::finished, this, [this] { m_modelAlert = nullptr; });
+    m_modelAlert->open();
 }
 
 void RootView::setDropTargeted(bool on)

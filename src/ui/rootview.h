@@ -18,7 +18,8 @@ class WorkingView;
 /**
  * The window's content: header bar, the content of the current phase (progress while
  * importing, the overview once photos are there, else the welcome screen) and the status bar.
- * A folder dropped anywhere on it is imported; the store's errors appear as an alert.
+ * A folder dropped anywhere on it is imported; the store's errors appear as an alert, and so,
+ * once, does its notice about missing models.
  */
 class RootView : public QWidget {
     Q_OBJECT
@@ -37,6 +38,8 @@ public:
     QWidget *currentContent() const;
     /** The error alert while one is shown, else null. */
     QMessageBox *alert() const { return m_alert; }
+    /** The missing-models alert while it is shown, else null. */
+    QMessageBox *modelAlert() const { return m_modelAlert; }
 
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -48,6 +51,7 @@ protected:
 private:
     void chooseContent();
     void followError();
+    void followModelNotice();
     void setDropTargeted(bool on);
 
     AppStore &m_store;
@@ -59,6 +63,8 @@ private:
     GroupGridView *m_overview = nullptr;
     QWidget *m_highlight = nullptr;
     QMessageBox *m_alert = nullptr;
+    QMessageBox *m_modelAlert = nullptr;
+    QString m_modelNoticeShown; // the notice last alerted, so that it is alerted once
     bool m_dropTargeted = false;
 };
 

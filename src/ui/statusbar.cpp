@@ -22,6 +22,17 @@ StatusBar::StatusBar(AppStore &store, QWidget *parent) : QWidget(parent), m_stor
     m_destination->setColor(theme::secondary());
     row->addWidget(m_destination, 1);
 
+    m_noticeRow = new QWidget(this);
+    auto *noticeRow = new QHBoxLayout(m_noticeRow);
+    noticeRow->setContentsMargins(0, 0, 0, 0);
+    noticeRow->setSpacing(4);
+    noticeRow->addWidget(makeSymbol("exclamationmark.triangle", 11, theme::orange(), m_noticeRow));
+    m_modelNotice = new ElidedLabel(m_noticeRow);
+    m_modelNotice->setFont(theme::font(11));
+    m_modelNotice->setColor(theme::orange());
+    noticeRow->addWidget(m_modelNotice, 1);
+    row->addWidget(m_noticeRow, 2);
+
     m_picked = new QWidget(this);
     auto *pickedRow = new QHBoxLayout(m_picked);
     pickedRow->setContentsMargins(0, 0, 0, 0);
@@ -40,7 +51,8 @@ StatusBar::StatusBar(AppStore &store, QWidget *parent) : QWidget(parent), m_stor
     row->addWidget(m_reveal);
 
     connect(m_reveal, &QPushButton::clicked, this, [this] { m_store.revealDestination(); });
-    for (auto signal : {&AppStore::exportStateChanged, &AppStore::groupsChanged, &AppStore::photosChanged})
+    for (auto signal : {&AppStore::exportStateChanged, &AppStore::groupsChanged, &AppStore::photosChanged,
+                        &AppStore::textsChanged})
         connect(&m_store, signal, this, &StatusBar::refresh);
     refresh();
 }
@@ -57,6 +69,10 @@ void StatusBar::refresh()
     m_synced->setVisible(synced >= 1);
     m_synced->setText(QStringLiteral("本次已导出 ") + QString::number(synced) + QStringLiteral(" 个文件"));
     m_reveal->setEnabled(dest.has_value());
+    const QString &notice = m_store.modelNotice();
+    m_noticeRow->setVisible(!notice.isEmpty());
+    m_modelNotice->setText(notice);
+    m_noticeRow->setToolTip(notice);
 }
 
 void StatusBar::paintEvent(QPaintEvent *)

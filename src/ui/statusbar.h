@@ -10,7 +10,10 @@ namespace mendral {
 class AppStore;
 class ElidedLabel;
 
-/** The bar at the bottom: where the last export went, how many photos are picked and synced. */
+/**
+ * The bar at the bottom: where the last export went, how many photos are picked and synced,
+ * and, once an import found models missing, the store's notice about them.
+ */
 class StatusBar : public QWidget {
     Q_OBJECT
 
@@ -22,6 +25,8 @@ public:
     QLabel *pickedText() const { return m_pickedText; }
     QLabel *syncedLabel() const { return m_synced; }
     QPushButton *revealButton() const { return m_reveal; }
+    /** The missing-models notice (hidden while there is none). */
+    ElidedLabel *modelNoticeLabel() const { return m_modelNotice; }
 
 protected:
     void paintEvent(QPaintEvent *) override;
@@ -35,6 +40,8 @@ private:
     QLabel *m_pickedText = nullptr;
     QLabel *m_synced = nullptr;
     QPushButton *m_reveal = nullptr;
+    QWidget *m_noticeRow = nullptr;
+    ElidedLabel *m_modelNotice = nullptr;
 };
 
 } // namespace mendral

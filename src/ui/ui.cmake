@@ -12,4 +12,5 @@ target_sources(mendral_ui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/windowdialogs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/mainwindow.cpp
   ${CMAKE_CURRENT_LIST_DIR}/mendralapp.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/qttranslations.cpp
 )

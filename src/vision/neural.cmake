@@ -12,6 +12,7 @@ target_sources(mendral_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/tfjsfacenet.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tfjsmodels.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tfjsnet.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/modelcheck.cpp
   ${CMAKE_CURRENT_LIST_DIR}/neural.cpp
   ${CMAKE_CURRENT_LIST_DIR}/neuralface.cpp)
 

@@ -1,11 +1,13 @@
 #include "vision/neural.h"
 
+#include "platform/datadirs.h"
+
 #include "vision/tfjsmodels.h"
 #include "vision/tfjsnet.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+
 
 #include <algorithm>
 #include <cmath>
@@ -51,59 +53,59 @@ constexpr float faceDistanceScale = 1.0f;
 
 struct Models {
     std::shared_ptr<tfjs::NetPool> scene, people, face;
+    QStringList problems; // one line per model that did not load, for the user
 };
 
-std::shared_ptr<tfjs::NetPool> pool(std::optional<tfjs::GraphSpec> model)
+std::shared_ptr<tfjs::NetPool> pool(std::optional<tfjs::GraphSpec> model, QString *error)
 {
-    return model ? tfjs::NetPool::create(model->graph, model->outputs) : nullptr;
+    return model ? tfjs::NetPool::create(model->graph, model->outputs, error) : nullptr;
+}
+
+// Says which file is missing, or which one is there but does not load (and why).
+QString problem(const QString &what, const QString &file, const QString &error)
+{
+    if (!QFileInfo::exists(file))
+        return QStringLiteral("缺少") + what + QLatin1Char(' ') + file;
+    return what + QLatin1Char(' ') + file + QStringLiteral(" 无法载入（") + error + QStringLiteral("）");
 }
 
 Models &models()
 {
     static Models m = [] {
-        const QString dir = modelDirectory();
+        const QDir dir(modelDirectory());
         Models loaded;
-        loaded.scene = pool(tfjs::sceneGraph(dir, sceneInputSize));
-        loaded.people = pool(tfjs::peopleGraph(dir, peopleInputSize));
-        loaded.face = pool(tfjs::faceGraph(dir));
+        QString error;
+        loaded.scene = pool(tfjs::sceneGraph(dir.path(), sceneInputSize, &error), &error);
+        if (loaded.scene)
+            loaded.people = pool(tfjs::peopleGraph(dir.path(), peopleInputSize, &error), &error);
+        if (!loaded.scene || !loaded.people)
+            loaded.problems << problem(QStringLiteral("场景与人物模型"), dir.filePath(tfjs::centernetFile), error);
+        error.clear();
+        loaded.face = pool(tfjs::faceGraph(dir.path(), &error), &error);
+        if (!loaded.face)
+            loaded.problems << problem(QStringLiteral("人脸识别模型"), dir.filePath(tfjs::faceNetManifestFile), error);
         return loaded;
     }();
     return m;
-}
-
-bool holdsModels(const QString &dir)
-{
-    return QFileInfo::exists(QDir(dir).filePath(tfjs::centernetFile))
-        || QFileInfo::exists(QDir(dir).filePath(tfjs::faceNetManifestFile));
-}
-
-QString executableDirectory()
-{
-    if (QCoreApplication::instance())
-        return QCoreApplication::applicationDirPath();
-    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
 }
 
 } // namespace
 
 QString modelDirectory()
 {
-    const QString fromEnvironment = qEnvironmentVariable("MENDRAL_MODELS");
-    if (!fromEnvironment.isEmpty())
-        return fromEnvironment;
-    const QString beside = QDir(executableDirectory()).filePath(QStringLiteral("models"));
-    if (holdsModels(beside))
-        return beside;
-    QString data = qEnvironmentVariable("XDG_DATA_HOME");
-    if (data.isEmpty())
-        data = QDir::homePath() + QStringLiteral("/.local/share");
-    return data + QStringLiteral("/Mendral/models");
+    return findDataDirectory("MENDRAL_MODELS", QStringLiteral("models"),
+                             {tfjs::centernetFile, tfjs::faceNetManifestFile});
 }
 
 bool modelsAvailable()
 {
     const Models &m = models();
     return m.scene && m.people && m.face;
+}
+
+QStringList modelProblems()
+{
+    return models().problems;
 }
 
 std::optional<std::vector<float>> scenePrint(const QImage &image)

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPointF>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <vector>
@@ -17,6 +18,12 @@ namespace mendral::neural {
 /** True when the model files were found (see modelDirectory()). */
 bool modelsAvailable();
 
+/**
+ * One line for the user per model that did not load: the file that is missing, or the file
+ * that is there but does not load and why. Empty when every model loaded.
+ */
+QStringList modelProblems();
+
 /** Whole-scene descriptor, unit length. */
 std::optional<std::vector<float>> scenePrint(const QImage &image);
 
@@ -29,11 +36,7 @@ std::optional<int> countPeople(const QImage &image);
 /** Centres of the whole-body people in the image, normalised to its width and height (y down). */
 std::optional<std::vector<QPointF>> personCentres(const QImage &image);
 
-/**
- * The folder the model files are read from: $MENDRAL_MODELS when set; otherwise "models" next
- * to the program when it holds the models; otherwise the per-user folder that scripts/setup
- * fills, $XDG_DATA_HOME (or ~/.local/share) + "/Mendral/models".
- */
+/** The folder the model files are read from: findDataDirectory() for "models" ($MENDRAL_MODELS). */
 QString modelDirectory();
 
 /**

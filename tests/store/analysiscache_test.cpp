@@ -141,6 +141,20 @@ TEST(CacheValidity, UnreadableTimeCountsAsZeroOnBothSides)
     EXPECT_FALSE(AnalysisCache::isValid(CacheEntry{10, std::nan(""), current, {}}, 10, [] { return 0.0; }));
 }
 
+// An analysis made without the models is kept for as long as they are missing (analysing it
+// again would give the same), and done again once they are back.
+TEST(CacheValidity, EntryAnalysedWithoutModelsServesOnlyWhileModelsAreMissing)
+{
+    auto mtime = [] { return 100.0; };
+    const CacheEntry partial{10, 100.0, current, {}, false};
+    EXPECT_TRUE(AnalysisCache::isValid(partial, 10, mtime, false));
+    EXPECT_FALSE(AnalysisCache::isValid(partial, 10, mtime, true));
+    EXPECT_FALSE(AnalysisCache::isValid(partial, 10, mtime)) << "the program's usual case: models there";
+    const CacheEntry complete{10, 100.0, current, {}};
+    EXPECT_TRUE(AnalysisCache::isValid(complete, 10, mtime, false));
+    EXPECT_TRUE(AnalysisCache::isValid(complete, 10, mtime, true));
+}
+
 TEST(CacheStore, RecordsSizeTimeVersionAndReplaces)
 {
     QTemporaryDir dir;
@@ -169,6 +183,22 @@ TEST(CacheEncoding, RoundTripsEveryField)
     const auto back = AnalysisCache::decode(AnalysisCache::encode(cache));
     ASSERT_TRUE(back);
     EXPECT_EQ(*back, cache);
+}
+
+TEST(CacheEncoding, IncompleteEntriesKeepTheirMarkAndOthersWriteNone)
+{
+    AnalysisCacheMap cache = twoEntries();
+    cache.at(QStringLiteral("/卡/照片_2.HEIC")).complete = false;
+    const auto back = AnalysisCache::decode(AnalysisCache::encode(cache));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(*back, cache);
+    EXPECT_FALSE(back->at(QStringLiteral("/卡/照片_2.HEIC")).complete);
+    // Complete entries are written as before the mark existed, so older files read as complete.
+    bplist::Value root = tree();
+    EXPECT_EQ(member(dictAt(root).at(0).second, "complete"), nullptr);
+    *member(dictAt(root).at(0).second, "version") = int64_t(current);
+    dictAt(dictAt(root).at(0).second).emplace_back("complete", "no");
+    EXPECT_FALSE(decodes(root)) << "a mark that is not a boolean is damage";
 }
 
 TEST(CacheEncoding, EmptyCacheRoundTrips)

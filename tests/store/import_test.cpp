@@ -3,6 +3,7 @@
 #include "platform/fileops.h"
 #include "storetestsupport.h"
 #include "support/testfiles.h"
+#include "vision/modelcheck.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -150,6 +151,50 @@ TEST_F(Import, APhotoThatCannotBeAnalysedIsTriedAgainWithoutRewritingTheCache)
     EXPECT_EQ(analysed.load(), 4); // only the failing photo again
     EXPECT_EQ(store->phase(), Phase::ready);
     EXPECT_EQ(QFileInfo(fx.cachePath()).lastModified(), cacheTime);
+}
+
+// Without its models the analysis is weaker: the user is told once a run, and what was analysed
+// then is kept only until the models are back.
+TEST_F(Import, MissingModelsAreToldOnceAndTheirAnalysesRedoneWhenTheyAreBack)
+{
+    makeCard(3);
+    QStringList missing{"缺少场景与人物模型 /x/centernet.json"};
+    auto check = [&] { return missing; };
+    {
+        auto store = fx.make();
+        store->setAnalyzeFunction(countingAnalyzer());
+        store->setModelCheck(check);
+        int notices = 0;
+        QObject::connect(store.get(), &AppStore::textsChanged, [&] {
+            notices += store->modelNotice().isEmpty() ? 0 : 1;
+        });
+        ASSERT_TRUE(runImport(*store, card()));
+        EXPECT_EQ(store->modelNotice(), models::notice(missing));
+        EXPECT_TRUE(store->modelNotice().contains("centernet.json"));
+        EXPECT_TRUE(store->modelNotice().contains("scripts/setup"));
+        EXPECT_GE(notices, 1) << "announced to the window";
+        EXPECT_FALSE(store->errorText()) << "photos were still analysed: not an error";
+        EXPECT_EQ(analysed.load(), 3);
+        for (const auto &[id, entry] : store->analysisCache())
+            EXPECT_FALSE(entry.complete) << id.toStdString();
+        // Still missing: the weaker analyses serve, and the notice keeps its text.
+        const QString notice = store->modelNotice();
+        ASSERT_TRUE(runImport(*store, card()));
+        EXPECT_EQ(analysed.load(), 3);
+        EXPECT_EQ(store->modelNotice(), notice);
+    }
+    // Next run, models back: every photo is analysed again, and nothing is said.
+    missing.clear();
+    auto store = fx.make();
+    store->setAnalyzeFunction(countingAnalyzer());
+    store->setModelCheck(check);
+    ASSERT_TRUE(runImport(*store, card()));
+    EXPECT_EQ(analysed.load(), 6);
+    EXPECT_TRUE(store->modelNotice().isEmpty());
+    for (const auto &[id, entry] : store->analysisCache())
+        EXPECT_TRUE(entry.complete) << id.toStdString();
+    ASSERT_TRUE(runImport(*store, card()));
+    EXPECT_EQ(analysed.load(), 6) << "complete analyses serve";
 }
 
 TEST_F(Import, EmptyFoldersGiveTheirMessages)

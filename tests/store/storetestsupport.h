@@ -21,6 +21,12 @@ struct AppStoreTestAccess {
     static void setPhase(AppStore &s, Phase p) { s.setPhase(p); }
     static void setSource(AppStore &s, const QString &folder) { s.m_sourceFolder = folder; }
     static const std::deque<AppStore::UndoRecord> &undoStack(const AppStore &s) { return s.m_undoStack; }
+    /** As an import that found these models missing. */
+    static void noteMissingModels(AppStore &s, const QStringList &missing)
+    {
+        if (s.m_models.note(missing))
+            Q_EMIT s.textsChanged();
+    }
 };
 
 namespace test {

@@ -14,9 +14,11 @@ struct CliRun {
 };
 
 /** Runs program with args and waits for it (a hang ends as a failed run, not a hung test). */
-inline CliRun runProgram(const QString &program, const QStringList &args, int timeoutMs = 120000)
+inline CliRun runProgram(const QString &program, const QStringList &args, int timeoutMs = 120000,
+                         const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess p;
+    p.setProcessEnvironment(environment);
     p.start(program, args);
     p.waitForFinished(timeoutMs);
     return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};

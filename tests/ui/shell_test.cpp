@@ -4,6 +4,8 @@
 #include "ui/groupgridview.h"
 #include "ui/mainwindow.h"
 #include "ui/rootview.h"
+#include "ui/statusbar.h"
+#include "ui/widgets.h"
 #include "ui/workingview.h"
 #include "uitestsupport.h"
 
@@ -133,6 +135,33 @@ TEST_F(RootViewTest, AlertShowsErrorAndItsButtonClearsIt)
     ASSERT_NE(view.alert(), nullptr);
     QTest::keyClick(view.alert(), Qt::Key_Escape);
     EXPECT_FALSE(store->errorText().has_value()) << "any dismissal clears it";
+}
+
+TEST_F(RootViewTest, MissingModelsAreAlertedOnceAndStayInTheStatusLine)
+{
+    RootView view(*store, images.get());
+    view.resize(1100, 700);
+    view.show();
+    EXPECT_EQ(view.modelAlert(), nullptr);
+    EXPECT_FALSE(view.statusBar()->modelNoticeLabel()->isVisibleTo(&view));
+
+    AppStoreTestAccess::noteMissingModels(*store, {"缺少人脸识别模型 /m/face.json"});
+    QMessageBox *alert = view.modelAlert();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->windowTitle(), "识别模型不全");
+    EXPECT_EQ(alert->text(), store->modelNotice());
+    EXPECT_TRUE(alert->text().contains("/m/face.json"));
+    EXPECT_EQ(view.alert(), nullptr) << "not an error: the photos are still analysed";
+    EXPECT_TRUE(view.statusBar()->modelNoticeLabel()->isVisibleTo(&view));
+    EXPECT_EQ(view.statusBar()->modelNoticeLabel()->text(), store->modelNotice());
+    QTest::mouseClick(alert->buttons().front(), Qt::LeftButton);
+    EXPECT_EQ(view.modelAlert(), nullptr);
+
+    // Later imports of the run find the same: no second alert, the status line keeps it.
+    AppStoreTestAccess::noteMissingModels(*store, {"缺少人脸识别模型 /m/face.json"});
+    store->setErrorText(QStringLiteral("导出失败"));
+    EXPECT_EQ(view.modelAlert(), nullptr);
+    EXPECT_TRUE(view.statusBar()->modelNoticeLabel()->isVisibleTo(&view));
 }
 
 TEST_F(RootViewTest, ErrorClearedByTheStoreClosesTheAlert)

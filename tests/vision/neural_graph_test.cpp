@@ -331,9 +331,14 @@ TEST(NeuralHelpers, ModelFolderFollowsTheEnvironment)
     qputenv("MENDRAL_MODELS", "/somewhere/models");
     EXPECT_EQ(neural::modelDirectory(), "/somewhere/models");
     qunsetenv("MENDRAL_MODELS");
-    const QByteArray savedData = qgetenv("XDG_DATA_HOME");
+    const QByteArray savedData = qgetenv("XDG_DATA_HOME"), savedDirs = qgetenv("XDG_DATA_DIRS");
     qputenv("XDG_DATA_HOME", "/data/home");
+    qputenv("XDG_DATA_DIRS", "/nonexistent/share"); // an installed copy must not answer
     EXPECT_EQ(neural::modelDirectory(), "/data/home/Mendral/models"); // no models beside the test
+    if (savedDirs.isEmpty())
+        qunsetenv("XDG_DATA_DIRS");
+    else
+        qputenv("XDG_DATA_DIRS", savedDirs);
     if (savedData.isEmpty())
         qunsetenv("XDG_DATA_HOME");
     else
