@@ -3,8 +3,10 @@
 #include "model/photogroup.h"
 #include "store/appstore.h"
 #include "ui/icons.h"
+#include "ui/review/actualsizecanvas.h"
 #include "ui/review/overlay.h"
 #include "ui/review/photocanvas.h"
+#include "ui/review/reviewcanvas.h"
 #include "ui/review/pill.h"
 #include "ui/review/reviewgeometry.h"
 #include "ui/review/reviewview.h"
@@ -14,6 +16,7 @@
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace mendral {
 
@@ -52,6 +55,47 @@ CompareCell::CompareCell(ReviewView &view, const Photo &photo, QWidget *parent)
     m_marks->raise();
 }
 
+void CompareCell::setZoom(std::optional<QPointF> spot)
+{
+    if (!spot) {
+        delete m_zoomed;
+        m_zoomed = nullptr;
+        m_canvas->show();
+        return;
+    }
+    if (m_zoomed) {
+        setZoomSpot(*spot);
+        return;
+    }
+    // The same large copy as the single view's 100 %, so both show the same pixels.
+    m_zoomed = new PhotoCanvas(m_view.images(), m_photo, false, ReviewCanvas::maxPixel, this);
+    m_zoomed->setActualSizeExtras(false, false);
+    m_zoomed->setStartSpot(spot);
+    m_zoomed->setActualSize(true);
+    m_zoomed->setGeometry(rect());
+    connect(m_zoomed, &PhotoCanvas::spotMoved, this, &CompareCell::zoomPanned);
+    connect(m_zoomed, &PhotoCanvas::actualSizeClicked, this, [this] { m_view.clickPhoto(m_state.index); });
+    // The fitted photo stays until the large one is there.
+    auto reveal = [this] {
+        m_zoomed->show();
+        m_canvas->hide();
+        m_marks->raise();
+    };
+    if (m_zoomed->hasImage())
+        reveal();
+    else
+        connect(m_zoomed, &PhotoCanvas::imageLoaded, this, reveal);
+}
+
+void CompareCell::setZoomSpot(QPointF spot)
+{
+    if (!m_zoomed)
+        return;
+    m_zoomed->setStartSpot(spot);
+    if (ActualSizeCanvas *actual = m_zoomed->actualSizeCanvas())
+        actual->setSpot(spot);
+}
+
 void CompareCell::setState(const CompareCellState &state)
 {
     if (state == m_state)
@@ -75,6 +119,8 @@ void CompareCell::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     m_canvas->setGeometry(rect());
+    if (m_zoomed)
+        m_zoomed->setGeometry(rect());
     m_marks->setGeometry(rect());
 }
 
@@ -183,10 +229,12 @@ void CompareGrid::sync()
         m_cells.clear();
         for (const Photo &photo : shown) {
             auto *cell = new CompareCell(m_view, photo, m_board);
+            connect(cell, &CompareCell::zoomPanned, this, [this, cell](QPointF spot) { moveZoomSpot(spot, cell); });
             cell->show();
             m_cells.push_back(cell);
         }
         m_photoIDs = ids;
+        m_zoomSpot.reset();
         relayout();
     }
     for (size_t i = 0; i < m_cells.size(); ++i) {
@@ -198,7 +246,52 @@ void CompareGrid::sync()
         s.hasSelection = !m_view.compareSel().empty();
         m_cells[i]->setState(s);
     }
+    syncZoom();
     m_tip->update();
+}
+
+void CompareGrid::syncZoom()
+{
+    if (!m_view.compareZoom()) {
+        if (m_zoomSpot) {
+            m_zoomSpot.reset();
+            ++m_zoomGeneration;
+            for (CompareCell *cell : m_cells)
+                cell->setZoom(std::nullopt);
+        }
+        return;
+    }
+    if (m_zoomSpot)
+        return;
+    // Start on the cursor photo's face (the middle until it is found), every cell alike.
+    m_zoomSpot = QPointF(0.5, 0.5);
+    m_zoomMoved = false;
+    const int generation = ++m_zoomGeneration;
+    m_view.setActualSizeSpot(*m_zoomSpot);
+    for (CompareCell *cell : m_cells)
+        cell->setZoom(m_zoomSpot);
+    const int cursor = m_view.cursor();
+    if (cursor < 0 || cursor >= int(m_cells.size()) || !m_cells[size_t(cursor)]->canvas()->hasImage())
+        return;
+    QtConcurrent::run(&ActualSizeCanvas::findFaces, m_cells[size_t(cursor)]->canvas()->image())
+        .then(this, [this, generation](std::vector<NormRect> faces) {
+            if (generation != m_zoomGeneration || m_zoomMoved || faces.empty())
+                return;
+            moveZoomSpot(reviewgeometry::faceSpot(faces), nullptr);
+        });
+}
+
+void CompareGrid::moveZoomSpot(QPointF spot, const CompareCell *from)
+{
+    if (!m_zoomSpot)
+        return;
+    if (from)
+        m_zoomMoved = true;
+    m_zoomSpot = spot;
+    m_view.setActualSizeSpot(spot);
+    for (CompareCell *cell : m_cells)
+        if (cell != from)
+            cell->setZoomSpot(spot);
 }
 
 void CompareGrid::resizeEvent(QResizeEvent *event)
@@ -238,6 +331,8 @@ void CompareGrid::reportFrames()
 QStringList CompareGrid::tipTexts() const
 {
     const size_t k = m_view.compareSel().size();
+    if (m_view.compareZoom() && k == 0)
+        return {QStringLiteral("100% · 拖动任一张，全部一起移动 · Z 回到整张 · Tab 回单张")};
     if (k > 0)
         return {QStringLiteral("已多选 %1 张").arg(k), QStringLiteral("⏎ 一起选入 · Tab 回单张 · Esc 回目录")};
     return {QStringLiteral("⌘ 点击多选（松开 ⌘ 不会丢）· Tab 回单张 · Esc 回目录")};
