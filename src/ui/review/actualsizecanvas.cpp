@@ -54,6 +54,8 @@ ActualSizeCanvas::ActualSizeCanvas(const QImage &image, QWidget *parent, FaceFin
 void ActualSizeCanvas::startAt(QPointF spot)
 {
     m_startSpot = spot;
+    if (m_shown)
+        setSpot(spot);
 }
 
 QPointF ActualSizeCanvas::spot() const
@@ -144,7 +146,8 @@ void ActualSizeCanvas::paintEvent(QPaintEvent *)
     QPainter p(this);
     p.setClipRect(rect());
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.drawImage(offsetInUse(), m_image);
+    // At whole pixels: one image pixel per screen pixel, copied rather than resampled.
+    p.drawImage(offsetInUse().toPoint(), m_image);
     if (m_showsHint && isPannable()) {
         Pill hint;
         hint.text = QStringLiteral("拖动查看局部 · 空格缩回");

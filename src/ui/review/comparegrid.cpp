@@ -68,10 +68,9 @@ void CompareCell::setZoom(std::optional<QPointF> spot)
         return;
     }
     // The same large copy as the single view's 100 %, so both show the same pixels.
-    m_zoomed = new PhotoCanvas(m_view.images(), m_photo, false, ReviewCanvas::maxPixel, this);
+    m_zoomed = new PhotoCanvas(m_view.images(), m_photo, true, ReviewCanvas::maxPixel, this);
     m_zoomed->setActualSizeExtras(false, false);
-    m_zoomed->setStartSpot(spot);
-    m_zoomed->setActualSize(true);
+    m_zoomed->setStartSpot(spot); // before it is shown: no face search of its own
     m_zoomed->setGeometry(rect());
     connect(m_zoomed, &PhotoCanvas::spotMoved, this, &CompareCell::zoomPanned);
     connect(m_zoomed, &PhotoCanvas::actualSizeClicked, this, [this] { m_view.clickPhoto(m_state.index); });
@@ -332,7 +331,7 @@ QStringList CompareGrid::tipTexts() const
 {
     const size_t k = m_view.compareSel().size();
     if (m_view.compareZoom() && k == 0)
-        return {QStringLiteral("100% · 拖动任一张，全部一起移动 · Z 回到整张 · Tab 回单张")};
+        return {QStringLiteral("100% · 拖动一起移动 · Z 回整张 · Tab 回单张")};
     if (k > 0)
         return {QStringLiteral("已多选 %1 张").arg(k), QStringLiteral("⏎ 一起选入 · Tab 回单张 · Esc 回目录")};
     return {QStringLiteral("⌘ 点击多选（松开 ⌘ 不会丢）· Tab 回单张 · Esc 回目录")};

@@ -67,6 +67,13 @@ void PhotoCanvas::setActualSize(bool on)
     rebuild();
 }
 
+void PhotoCanvas::setStartSpot(std::optional<QPointF> spot)
+{
+    m_startSpot = spot;
+    if (m_actual && spot)
+        m_actual->startAt(*spot);
+}
+
 void PhotoCanvas::setActualSizeExtras(bool hint, bool navigator)
 {
     m_showsHint = hint;

@@ -36,7 +36,7 @@ public:
     const QImage &image() const { return m_image; }
     ActualSizeCanvas *actualSizeCanvas() const { return m_actual; }
     /** Where a 100 % view made from now on starts (absent: on the face). */
-    void setStartSpot(std::optional<QPointF> spot) { m_startSpot = spot; }
+    void setStartSpot(std::optional<QPointF> spot);
     /** Whether its 100 % view shows the pannable hint and the navigator. */
     void setActualSizeExtras(bool hint, bool navigator);
 

@@ -50,10 +50,11 @@ void ReviewCanvas::sync()
         } else if (!m_photo || m_photo->photo().id != photo->id) {
             // Each photo gets a fresh canvas, so a previous photo never shows while loading.
             delete m_photo;
-            m_photo = new PhotoCanvas(m_view.images(), *photo, false, maxPixel, this, &m_view.fittedCache());
-            // Stepping within a group at 100 % keeps looking at the same spot of the picture.
+            m_photo = new PhotoCanvas(m_view.images(), *photo, m_view.actualSize(), maxPixel, this,
+                                      &m_view.fittedCache());
+            // Stepping within a group at 100 % keeps looking at the same spot of the picture
+            // (set before the canvas is shown, so its 100 % view starts there).
             m_photo->setStartSpot(m_view.actualSizeSpot());
-            m_photo->setActualSize(m_view.actualSize());
             connect(m_photo, &PhotoCanvas::spotMoved, this, [this](QPointF spot) { m_view.setActualSizeSpot(spot); });
             m_photo->setGeometry(rect());
             m_photo->show();
