@@ -3,6 +3,7 @@
 
 #include "review_fixture.h"
 
+#include "ui/review/comparegrid.h"
 #include "ui/review/filmcell.h"
 #include "ui/review/filmstrip.h"
 #include "ui/review/reviewbars.h"
@@ -46,6 +47,10 @@ TEST(ReviewRecommendation, OpensOnTheRecommendedPhotoWithItsBadgeAndReason)
             EXPECT_EQ(cell->state().position, 2);
         }
     EXPECT_EQ(badges, 1);
+    f.key(Qt::Key_Tab); // the grid marks it too
+    for (const CompareCell *cell : f.view->findChild<CompareGrid *>()->cells())
+        EXPECT_EQ(cell->state().isRecommended, cell->state().index == 2);
+    f.key(Qt::Key_Tab);
     // The line belongs to the recommended photo only.
     f.key(Qt::Key_Right);
     EXPECT_TRUE(canvas->recommendationText().isEmpty());

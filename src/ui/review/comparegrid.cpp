@@ -161,6 +161,7 @@ void CompareCell::paintMarks(QPainter &p, const QRect &rect) const
     number.minHeight = 18;
     const QSizeF ns = number.size();
     number.paint(p, QRectF(QPointF(6, 6), ns));
+    qreal x = 6 + ns.width() + 4;
     if (m_state.isPicked) {
         Pill picked;
         picked.text = QStringLiteral("已选");
@@ -171,7 +172,19 @@ void CompareCell::paintMarks(QPainter &p, const QRect &rect) const
         picked.padH = 6;
         picked.padV = 2;
         const QSizeF ps = picked.size();
-        picked.paint(p, QRectF(QPointF(6 + ns.width() + 4, 6 + (ns.height() - ps.height()) / 2), ps));
+        picked.paint(p, QRectF(QPointF(x, 6 + (ns.height() - ps.height()) / 2), ps));
+        x += ps.width() + 4;
+    }
+    if (m_state.isRecommended) {
+        Pill best;
+        best.text = QStringLiteral("推荐");
+        best.font = theme::font(10, QFont::Medium);
+        best.foreground = Qt::white;
+        best.fill = QColor(0, 0, 0, 128);
+        best.padH = 6;
+        best.padV = 2;
+        const QSizeF bs = best.size();
+        best.paint(p, QRectF(QPointF(x, 6 + (ns.height() - bs.height()) / 2), bs));
     }
     p.restore();
 
@@ -241,6 +254,7 @@ void CompareGrid::sync()
         s.index = int(i);
         s.isCursor = int(i) == m_view.cursor();
         s.isPicked = group && group->picks.count(int(i)) > 0;
+        s.isRecommended = group && group->recommended == int(i);
         s.isSelected = m_view.compareSel().count(int(i)) > 0;
         s.hasSelection = !m_view.compareSel().empty();
         m_cells[i]->setState(s);

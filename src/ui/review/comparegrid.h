@@ -21,6 +21,7 @@ struct CompareCellState {
     int index = 0;    // place in the grid, equal to the photo's position in the group
     bool isCursor = false;
     bool isPicked = false;
+    bool isRecommended = false;
     bool isSelected = false;
     bool hasSelection = false;
     bool operator==(const CompareCellState &) const = default;
