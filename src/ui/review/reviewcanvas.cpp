@@ -59,7 +59,8 @@ void ReviewCanvas::sync()
             m_photo->setGeometry(rect());
             m_photo->show();
         } else {
-            m_photo->setStartSpot(m_view.actualSizeSpot());
+            if (m_view.actualSize() && !m_photo->actualSize())
+                m_photo->setStartSpot(m_view.actualSizeSpot()); // entering 100 %: no spot yet, the face
             m_photo->setActualSize(m_view.actualSize());
         }
     }
