@@ -39,6 +39,7 @@ public:
     QString message;       // its message
 
     std::optional<ImportChoice> chooseImportFolder(bool) override { return std::nullopt; }
+    bool confirmAction(const QString &, const QString &, const QString &) override { return false; }
     std::optional<QString> chooseExportLocation(const QString &, const QString &) override
     {
         return std::nullopt;

@@ -26,6 +26,7 @@ public:
         return exportLocation;
     }
     bool confirmMoveToTrash(const QString &, const QString &) override { return false; }
+    bool confirmAction(const QString &, const QString &, const QString &) override { return false; }
     void revealFolder(const QString &) override {}
 };
 

@@ -38,6 +38,8 @@ public:
         bool skipped = false;
         bool needsReview = true;
     };
+    /** What one undo restores: one record per group the step changed. */
+    using UndoStep = std::vector<UndoRecord>;
     struct Stats {
         int photos = 0, groups = 0, pending = 0, picked = 0, skipped = 0;
     };
@@ -118,6 +120,10 @@ public:
     void togglePick(int groupID, int position);
     void skip(int groupID);
     void acceptRecommendation(int groupID);
+    /** Pending groups not flagged for review: what acceptAllRecommendations would change. */
+    int acceptableRecommendationCount() const;
+    /** After the user confirms, picks the recommended photo of every such group, as one undo step. */
+    void acceptAllRecommendations();
     void resetGroup(int groupID);
     void undo();
 
@@ -182,6 +188,8 @@ private:
 
     PhotoGroup *mutableGroup(int id);
     void pushUndo(const PhotoGroup &g);
+    void pushUndo(UndoStep step);
+    static UndoRecord undoRecord(const PhotoGroup &g);
     template <typename F>
     void decide(int groupID, bool refreshPane, F change);
     void refreshSelectionPane();
@@ -218,7 +226,7 @@ private:
     int m_syncedCount = 0;
 
     ExportService m_exporter;
-    std::deque<UndoRecord> m_undoStack;
+    std::deque<UndoStep> m_undoStack;
     AnalysisCacheMap m_cache;
     TimeLeft m_timeLeft; // the analysis line's estimate
     Analyzer::AnalyzeFunction m_analyze;

@@ -2,6 +2,8 @@
 
 #include "appstore.h"
 
+#include "store/recommendations.h"
+
 namespace mendral {
 
 std::vector<PhotoGroup> AppStore::visibleGroups() const
@@ -64,9 +66,19 @@ AppStore::Stats AppStore::stats() const
     return s;
 }
 
+AppStore::UndoRecord AppStore::undoRecord(const PhotoGroup &g)
+{
+    return {g.id, g.picks, g.skipped, g.needsReview};
+}
+
 void AppStore::pushUndo(const PhotoGroup &g)
 {
-    m_undoStack.push_back({g.id, g.picks, g.skipped, g.needsReview});
+    pushUndo(UndoStep{undoRecord(g)});
+}
+
+void AppStore::pushUndo(UndoStep step)
+{
+    m_undoStack.push_back(std::move(step));
     while (m_undoStack.size() > size_t(kMaxUndo))
         m_undoStack.pop_front();
 }
@@ -120,10 +132,7 @@ void AppStore::skip(int groupID)
 
 void AppStore::acceptRecommendation(int groupID)
 {
-    decide(groupID, false, [](PhotoGroup &g) {
-        g.picks.insert(g.recommended);
-        g.skipped = false;
-    });
+    decide(groupID, false, [](PhotoGroup &g) { recommendations::accept(g); });
 }
 
 void AppStore::resetGroup(int groupID)
@@ -138,11 +147,17 @@ void AppStore::undo()
 {
     if (m_undoStack.empty())
         return;
-    const UndoRecord r = m_undoStack.back();
+    const UndoStep step = std::move(m_undoStack.back());
     m_undoStack.pop_back();
-    if (PhotoGroup *g = mutableGroup(r.groupID)) {
-        g->picks = r.picks;
-        g->skipped = r.skipped;
+    bool changed = false;
+    for (const UndoRecord &r : step) {
+        if (PhotoGroup *g = mutableGroup(r.groupID)) {
+            g->picks = r.picks;
+            g->skipped = r.skipped;
+            changed = true;
+        }
+    }
+    if (changed) {
         Q_EMIT groupsChanged();
         refreshSelectionPane();
     }

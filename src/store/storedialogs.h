@@ -25,6 +25,9 @@ public:
                                                         const QString &startDirectory) = 0;
     /** Warning alert with "移到废纸篓" (default) and "取消"; true for the first. */
     virtual bool confirmMoveToTrash(const QString &message, const QString &informativeText) = 0;
+    /** Question with acceptLabel (default) and "取消"; true for the first. */
+    virtual bool confirmAction(const QString &message, const QString &informativeText,
+                               const QString &acceptLabel) = 0;
     /** Shows a folder in the file browser. */
     virtual void revealFolder(const QString &folder) = 0;
 };

@@ -4,7 +4,9 @@
 #include "ui/icons.h"
 #include "ui/theme.h"
 
+#include <QHelpEvent>
 #include <QMouseEvent>
+#include <QToolTip>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -77,6 +79,33 @@ QRect GroupCard::frame() const
     return geometry().adjusted(glowMargin, glowMargin, -glowMargin, -glowMargin);
 }
 
+QRectF GroupCard::reviewMarkRect() const
+{
+    if (m_group.status() != GroupStatus::pending || !m_group.needsReview)
+        return {};
+    // Where a decided group's status badge sits: a pending group has none.
+    const QRectF card = QRectF(rect()).adjusted(glowMargin, glowMargin, -glowMargin, -glowMargin);
+    return {card.right() - kBadgeInset - kBadgeSide, card.top() + kBadgeInset, qreal(kBadgeSide), qreal(kBadgeSide)};
+}
+
+QString GroupCard::toolTipAt(QPoint point) const
+{
+    const QRectF mark = reviewMarkRect();
+    if (!mark.isEmpty() && mark.adjusted(-2, -2, 2, 2).contains(point))
+        return m_group.reason.isEmpty() ? QStringLiteral("需确认") : m_group.reason;
+    return toolTip();
+}
+
+bool GroupCard::event(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        QToolTip::showText(help->globalPos(), toolTipAt(help->pos()), this);
+        return true;
+    }
+    return ThumbWidget::event(event);
+}
+
 void GroupCard::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
@@ -120,6 +149,16 @@ void GroupCard::paintEvent(QPaintEvent *)
         p.drawEllipse(badge);
         const QPixmap minus = icons::pixmap("minus", 9, Qt::white, devicePixelRatioF());
         p.drawPixmap(QPointF(badge.center().x() - 4.5, badge.center().y() - 4.5), minus);
+    }
+
+    const QRectF mark = reviewMarkRect();
+    if (!mark.isEmpty()) {
+        p.setPen(QPen(QColor(255, 255, 255, 200), 1));
+        p.setBrush(theme::orange());
+        p.drawEllipse(mark.adjusted(0.5, 0.5, -0.5, -0.5));
+        p.setPen(Qt::white);
+        p.setFont(theme::font(11, QFont::Bold));
+        p.drawText(mark, Qt::AlignCenter, QStringLiteral("!"));
     }
 
     // Caption: the number, then the picks in green or the size in the secondary colour.

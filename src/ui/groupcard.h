@@ -39,6 +39,11 @@ public:
     /** The photo index a card shows for a group: the lowest pick, else the first photo. */
     static int shownPhotoIndex(const PhotoGroup &group);
 
+    /** The orange mark of a pending group that needs a closer look; empty when there is none. */
+    QRectF reviewMarkRect() const;
+    /** The tooltip at a point: the group's reason over the mark, else the card's own. */
+    QString toolTipAt(QPoint point) const;
+
     /** Positions the card so that its frame (without glow) is `frame`. */
     void setFrame(const QRect &frame);
     QRect frame() const;
@@ -49,6 +54,7 @@ Q_SIGNALS:
 
 protected:
     void paintEvent(QPaintEvent *) override;
+    bool event(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 

@@ -32,6 +32,7 @@ MainWindow::MainWindow(AppStore &store, ImageStore *images, QWidget *parent)
     addCommand(file, Command::revealDestination, QStringLiteral("打开导出文件夹"),
                QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_O));
     addCommand(edit, Command::deleteDuplicates, QStringLiteral("删除完全重复图片"), QKeySequence());
+    addCommand(edit, Command::acceptAllRecommendations, QStringLiteral("采纳全部推荐（不含需确认的组）"), QKeySequence());
     addCommand(view, Command::hideDecidedPane, QStringLiteral("收起已选栏"), QKeySequence(Qt::CTRL | Qt::Key_Right));
     addCommand(view, Command::showDecidedPane, QStringLiteral("展开已选栏"), QKeySequence(Qt::CTRL | Qt::Key_Left));
 
@@ -46,6 +47,10 @@ MainWindow::MainWindow(AppStore &store, ImageStore *images, QWidget *parent)
     connect(action(Command::deleteDuplicates), &QAction::triggered, this, [this] {
         // Its confirmation dialog must not run inside the menu's own event handling.
         QTimer::singleShot(0, &m_store, [store = &m_store] { store->deleteExactDuplicates(); });
+    });
+
+    connect(action(Command::acceptAllRecommendations), &QAction::triggered, this, [this] {
+        QTimer::singleShot(0, &m_store, [store = &m_store] { store->acceptAllRecommendations(); });
     });
 
     for (auto signal : {&AppStore::photosChanged, &AppStore::groupsChanged, &AppStore::phaseChanged,
@@ -77,6 +82,8 @@ void MainWindow::updateCommands()
     action(Command::hideDecidedPane)->setEnabled(hasPhotos && m_store.showDecidedPane());
     action(Command::showDecidedPane)->setEnabled(hasPhotos && !m_store.showDecidedPane());
     action(Command::deleteDuplicates)->setEnabled(m_store.phase() == Phase::ready && hasPhotos);
+    action(Command::acceptAllRecommendations)
+        ->setEnabled(m_store.phase() == Phase::ready && m_store.acceptableRecommendationCount() > 0);
 }
 
 } // namespace mendral

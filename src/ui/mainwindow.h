@@ -30,8 +30,9 @@ public:
         hideDecidedPane,
         showDecidedPane,
         deleteDuplicates,
+        acceptAllRecommendations,
     };
-    static constexpr int commandCount = 8;
+    static constexpr int commandCount = 9;
     static constexpr QSize minimumWindowSize{1040, 700};
     static constexpr QSize defaultWindowSize{1280, 840};
 

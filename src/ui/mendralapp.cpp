@@ -5,6 +5,9 @@
 #include "vision/modelcheck.h"
 #include "ui/groupgridview.h"
 #include "ui/mainwindow.h"
+#include "ui/review/filmcell.h"
+#include "ui/review/photocanvas.h"
+#include "ui/review/reviewview.h"
 #include "ui/rootview.h"
 
 #include <QApplication>
@@ -20,7 +23,8 @@ namespace mendral {
 QString MendralApp::usage()
 {
     return QStringLiteral("usage: mendral [FOLDER]\n"
-                          "       mendral --screenshot PNG [--size WxH] FOLDER\n");
+                          "       mendral --screenshot PNG [--size WxH] [--review N] FOLDER\n"
+                          "         --review N: open group N (as numbered on screen) for the picture\n");
 }
 
 std::optional<MendralApp::Options> MendralApp::parseArguments(const QStringList &arguments, QString *error)
@@ -48,6 +52,12 @@ std::optional<MendralApp::Options> MendralApp::parseArguments(const QStringList 
                 return fail(QStringLiteral("--size wants WxH in pixels, e.g. 1280x840"));
             o.size = QSize(m.captured(1).toInt(), m.captured(2).toInt());
             sizeGiven = true;
+        } else if (a == QLatin1String("--review")) {
+            bool ok = false;
+            const int n = i + 1 < arguments.size() ? arguments[++i].toInt(&ok) : 0;
+            if (!ok || n < 1)
+                return fail(QStringLiteral("--review wants a group number from 1 on"));
+            o.reviewGroup = n;
         } else if (a == QLatin1String("--")) {
             positional += arguments.mid(i + 1);
             break;
@@ -63,6 +73,8 @@ std::optional<MendralApp::Options> MendralApp::parseArguments(const QStringList 
         o.folder = QFileInfo(positional.front()).absoluteFilePath();
     if (sizeGiven && o.screenshot.isEmpty())
         return fail(QStringLiteral("--size only goes with --screenshot"));
+    if (o.reviewGroup > 0 && (o.screenshot.isEmpty() || o.folder.isEmpty()))
+        return fail(QStringLiteral("--review only goes with --screenshot and a folder"));
     return o;
 }
 
@@ -94,6 +106,8 @@ bool MendralApp::readyForScreenshot() const
     const RootView *root = m_window->rootView();
     if (root->currentContent() != root->overview())
         return true;
+    if (root->overview()->reviewView())
+        return reviewImagesShown();
     return !root->overview()->isSliding() && root->overview()->visibleThumbnailsLoaded();
 }
 
@@ -110,16 +124,40 @@ int MendralApp::exec(const Options &options)
     else
         m_importDone = true;
     if (!options.screenshot.isEmpty())
-        takeScreenshotWhenReady(options.screenshot);
+        takeScreenshotWhenReady(options.screenshot, options.reviewGroup);
     return QApplication::exec();
 }
 
-void MendralApp::takeScreenshotWhenReady(const QString &path)
+bool MendralApp::reviewImagesShown() const
+{
+    const ReviewView *review = m_window->rootView()->overview()->reviewView();
+    for (const PhotoCanvas *canvas : review->findChildren<PhotoCanvas *>())
+        if (!canvas->hasImage())
+            return false;
+    for (const FilmCell *cell : review->findChildren<FilmCell *>())
+        if (!cell->hasThumbnail())
+            return false;
+    return true;
+}
+
+void MendralApp::takeScreenshotWhenReady(const QString &path, int reviewGroup)
 {
     auto *poll = new QTimer(this);
     poll->setInterval(15);
-    connect(poll, &QTimer::timeout, this, [this, poll, path] {
-        if (!m_importDone || !readyForScreenshot())
+    connect(poll, &QTimer::timeout, this, [this, poll, path, reviewGroup] {
+        if (!m_importDone)
+            return;
+        if (reviewGroup > 0 && !m_store->reviewGroupID()) {
+            if (!m_store->group(reviewGroup - 1)) {
+                poll->stop();
+                std::fprintf(stderr, "mendral: there is no group %d to open\n", reviewGroup);
+                QApplication::exit(1);
+                return;
+            }
+            m_store->openReview(reviewGroup - 1);
+            return;
+        }
+        if (!readyForScreenshot())
             return;
         poll->stop();
         if (m_sinceImport.isValid())

@@ -29,9 +29,11 @@ public:
         QString folder;     // imported at start when not empty
         QString screenshot; // PNG to write, then exit
         QSize size = QSize(1280, 840);
+        int reviewGroup = 0; // with a screenshot: the group (numbered from 1, as shown) to open first
     };
 
-    /** Reads `mendral [FOLDER]` and `mendral --screenshot PNG [--size WxH] FOLDER` (without argv[0]). */
+    /** Reads `mendral [FOLDER]` and `mendral --screenshot PNG [--size WxH] [--review N] FOLDER`
+     *  (without argv[0]). */
     static std::optional<Options> parseArguments(const QStringList &arguments, QString *error = nullptr);
     static QString usage();
 
@@ -48,7 +50,8 @@ public:
     bool readyForScreenshot() const;
 
 private:
-    void takeScreenshotWhenReady(const QString &path);
+    void takeScreenshotWhenReady(const QString &path, int reviewGroup);
+    bool reviewImagesShown() const;
 
     WindowDialogs m_dialogs;
     std::unique_ptr<AppStore> m_store;

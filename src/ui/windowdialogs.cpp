@@ -62,6 +62,17 @@ bool WindowDialogs::confirmMoveToTrash(const QString &message, const QString &in
     return box.clickedButton() == trash;
 }
 
+bool WindowDialogs::confirmAction(const QString &message, const QString &informativeText, const QString &acceptLabel)
+{
+    QMessageBox box(QMessageBox::Question, QString(), message, QMessageBox::NoButton, m_window);
+    box.setInformativeText(informativeText);
+    QPushButton *accept = box.addButton(acceptLabel, QMessageBox::AcceptRole);
+    box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    box.setDefaultButton(accept);
+    box.exec();
+    return box.clickedButton() == accept;
+}
+
 void WindowDialogs::revealFolder(const QString &folder)
 {
     QDesktopServices::openUrl(QUrl::fromLocalFile(folder));

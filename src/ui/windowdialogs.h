@@ -19,6 +19,7 @@ public:
     std::optional<ImportChoice> chooseImportFolder(bool includeSubfolders) override;
     std::optional<QString> chooseExportLocation(const QString &message, const QString &startDirectory) override;
     bool confirmMoveToTrash(const QString &message, const QString &informativeText) override;
+    bool confirmAction(const QString &message, const QString &informativeText, const QString &acceptLabel) override;
     void revealFolder(const QString &folder) override;
 
 private:

@@ -216,3 +216,64 @@ TEST_F(Decisions, CloseReviewRestoresPaneOrigin)
     store->closeReview();
     EXPECT_TRUE(store->selectionInDecidedPane());
 }
+
+TEST_F(Decisions, AcceptAllRecommendationsIsOneConfirmedUndoStep)
+{
+    makeGroups(6);
+    std::vector<PhotoGroup> groups = store->groups();
+    for (PhotoGroup &x : groups)
+        x.needsReview = false;
+    groups[1].needsReview = true;  // flagged: left for the user
+    groups[2].picks = {0};         // decided already
+    groups[3].skipped = true;      // skipped counts as decided
+    groups[4].recommended = 7;     // a recommendation outside the group is not taken
+    AppStoreTestAccess::setContent(*store, store->photos(), groups);
+    EXPECT_EQ(store->acceptableRecommendationCount(), 2); // groups 0 and 5
+
+    fx.dialogs.confirm = false;
+    store->acceptAllRecommendations();
+    EXPECT_EQ(fx.dialogs.confirmations, 1);
+    EXPECT_TRUE(fx.dialogs.confirmMessage.contains("2 组"));
+    EXPECT_FALSE(store->canUndo());
+    EXPECT_TRUE(g(0).picks.empty());
+
+    store->choose(1, 0); // an earlier decision, under the bulk step
+    fx.dialogs.confirm = true;
+    store->acceptAllRecommendations();
+    EXPECT_EQ(g(0).picks, (std::set<int>{1}));
+    EXPECT_EQ(g(5).picks, (std::set<int>{1}));
+    EXPECT_TRUE(g(4).picks.empty());
+    EXPECT_EQ(g(3).status(), GroupStatus::skipped);
+    EXPECT_EQ(store->undoDepth(), 2);
+
+    store->undo(); // the whole bulk step at once, nothing older
+    EXPECT_TRUE(g(0).picks.empty());
+    EXPECT_TRUE(g(5).picks.empty());
+    EXPECT_EQ(g(1).picks, (std::set<int>{0}));
+    EXPECT_EQ(store->undoDepth(), 1);
+
+    // With nothing left to take, no question is asked.
+    store->acceptAllRecommendations(); // asked a third time, and taken
+    EXPECT_EQ(fx.dialogs.confirmations, 3);
+    EXPECT_EQ(store->acceptableRecommendationCount(), 0);
+    store->acceptAllRecommendations();
+    EXPECT_EQ(fx.dialogs.confirmations, 3);
+    EXPECT_EQ(store->statusText(), QStringLiteral("没有可以直接采纳推荐的组"));
+}
+
+TEST_F(Decisions, AStepOfManyGroupsCountsOnceAgainstTheUndoLimit)
+{
+    makeGroups(3);
+    std::vector<PhotoGroup> groups = store->groups();
+    for (PhotoGroup &x : groups)
+        x.needsReview = false;
+    AppStoreTestAccess::setContent(*store, store->photos(), groups);
+    store->acceptAllRecommendations();
+    EXPECT_EQ(store->undoDepth(), 1);
+    for (int i = 0; i < AppStore::kMaxUndo - 1; ++i)
+        store->togglePick(0, 0);
+    EXPECT_EQ(store->undoDepth(), AppStore::kMaxUndo); // the bulk step is still the oldest
+    store->togglePick(0, 0);                           // and now it falls off, as one
+    EXPECT_EQ(store->undoDepth(), AppStore::kMaxUndo);
+    EXPECT_EQ(AppStoreTestAccess::undoStack(*store).front().size(), 1u);
+}

@@ -20,7 +20,7 @@ struct AppStoreTestAccess {
     }
     static void setPhase(AppStore &s, Phase p) { s.setPhase(p); }
     static void setSource(AppStore &s, const QString &folder) { s.m_sourceFolder = folder; }
-    static const std::deque<AppStore::UndoRecord> &undoStack(const AppStore &s) { return s.m_undoStack; }
+    static const std::deque<AppStore::UndoStep> &undoStack(const AppStore &s) { return s.m_undoStack; }
     /** As an import that found these models missing. */
     static void noteMissingModels(AppStore &s, const QStringList &missing)
     {
@@ -39,7 +39,7 @@ public:
     bool confirm = true;
     bool askedImport = false;
     bool checkboxStart = false;
-    QString exportMessage, exportStart, confirmMessage, confirmInfo, revealed;
+    QString exportMessage, exportStart, confirmMessage, confirmInfo, confirmAccept, revealed;
     int confirmations = 0;
 
     std::optional<ImportChoice> chooseImportFolder(bool includeSubfolders) override
@@ -59,6 +59,14 @@ public:
         ++confirmations;
         confirmMessage = message;
         confirmInfo = info;
+        return confirm;
+    }
+    bool confirmAction(const QString &message, const QString &info, const QString &acceptLabel) override
+    {
+        ++confirmations;
+        confirmMessage = message;
+        confirmInfo = info;
+        confirmAccept = acceptLabel;
         return confirm;
     }
     void revealFolder(const QString &folder) override { revealed = folder; }

@@ -44,6 +44,14 @@ TEST(Arguments, FolderAndScreenshotForms)
     EXPECT_TRUE(o->folder.endsWith("/--odd-name"));
 }
 
+TEST(Arguments, AScreenshotCanOpenAGroupFirst)
+{
+    const auto o = MendralApp::parseArguments({"--screenshot", "r.png", "--review", "3", "/media/card"});
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->reviewGroup, 3);
+    EXPECT_EQ(MendralApp::parseArguments({"--screenshot", "r.png", "/media/card"})->reviewGroup, 0);
+}
+
 TEST(Arguments, MistakesAreReported)
 {
     QString error;
@@ -53,7 +61,9 @@ TEST(Arguments, MistakesAreReported)
                                    QStringList{"--screenshot", "a.png", "--size", "0x10"},
                                    QStringList{"--screenshot", "a.png", "--size", "-3x10"},
                                    QStringList{"--size", "100x100", "/card"}, QStringList{"a", "b"},
-                                   QStringList{"--verbose"}})
+                                   QStringList{"--verbose"}, QStringList{"--review", "2", "/card"},
+                                   QStringList{"--screenshot", "a.png", "--review", "0", "/card"},
+                                   QStringList{"--screenshot", "a.png", "--review", "2"}})
         EXPECT_FALSE(MendralApp::parseArguments(bad)) << bad.join(' ').toStdString();
 }
 

@@ -182,6 +182,30 @@ TEST_F(PaneTest, CardShowsFirstPickNotTheRecommendation)
     EXPECT_EQ(plain->captionText(), "第 2 组·4 张");
 }
 
+TEST_F(PaneTest, PendingCardThatNeedsALookCarriesAMarkWithTheReason)
+{
+    fill(3, 2);
+    std::vector<PhotoGroup> groups = store->groups();
+    groups[0].reason = "可能有人闭眼"; // needs review, pending
+    groups[1].needsReview = false;
+    groups[1].reason = "组内综合最佳";
+    groups[2].reason = "两张太接近，得你来定";
+    groups[2].picks = {0}; // decided: its status badge, no mark
+    AppStoreTestAccess::setContent(*store, store->photos(), groups);
+    make();
+    const GroupCard *flagged = pending->cards()[0];
+    const QRectF mark = flagged->reviewMarkRect();
+    ASSERT_FALSE(mark.isEmpty());
+    EXPECT_EQ(flagged->toolTipAt(mark.center().toPoint()), "可能有人闭眼");
+    EXPECT_EQ(flagged->toolTipAt(QPoint(20, 60)), "第 1 组 · 2 张");
+    EXPECT_TRUE(pending->cards()[1]->reviewMarkRect().isEmpty());
+    EXPECT_TRUE(pending->cards()[2]->reviewMarkRect().isEmpty());
+    // Drawn in orange where a decided group's badge would be.
+    const QImage image = pending->cards()[0]->grab().toImage();
+    const QColor c = image.pixelColor(mark.toRect().topLeft() + QPoint(4, 8));
+    EXPECT_GT(c.red(), c.blue() + 80);
+}
+
 TEST_F(PaneTest, CardForBrokenGroupsDoesNotCrash)
 {
     fill(1, 2);

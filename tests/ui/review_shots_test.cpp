@@ -204,4 +204,43 @@ TEST(ReviewTiming, StepsOnAWarmCacheShowThePhotoInTheSameFrame)
               << " ms, down to next group " << down << " ms\n";
 }
 
+TEST(ReviewTiming, StepsAt100ShowTheNextFrameOnTheSameSpot)
+{
+    ReviewFixture f;
+    fillScenic(f, {6}, QSize(4000, 3000));
+    f.open(0, QSize(1100, 760));
+    auto *canvas = f.view->findChild<ReviewCanvas *>();
+    ASSERT_TRUE(waitUntil([&] { return canvas->photoCanvas() && canvas->photoCanvas()->hasImage(); }, 30000));
+    f.key(Qt::Key_Space);
+    ActualSizeCanvas *actual = canvas->photoCanvas()->actualSizeCanvas();
+    ASSERT_TRUE(actual);
+    QElapsedTimer search;
+    search.start();
+    ASSERT_TRUE(waitUntil([&] { return actual->faceSearchDone(); }, 60000));
+    const qint64 searchMs = search.elapsed();
+    QTest::qWait(ActualSizeCanvas::glideMilliseconds + 100);
+    actual->setSpot(QPointF(0.3, 0.4));
+    f.view->setActualSizeSpot(actual->spot());
+    const auto &photos = f.store->photos();
+    auto warm = [&](int position) {
+        const QString &url = photos[size_t(f.group(0).indices[size_t(position)])].url;
+        return f.images->thumbnail(url, ReviewCanvas::maxPixel).isFinished();
+    };
+    std::vector<double> steps;
+    for (int i = 1; i < 6; ++i) {
+        ASSERT_TRUE(waitUntil([&] { return warm(i); }, 60000));
+        steps.push_back(paintAfterKey(f, Qt::Key_Right));
+        ActualSizeCanvas *next = canvas->photoCanvas()->actualSizeCanvas();
+        ASSERT_TRUE(next) << "the 100 % view is there in the frame painted after the key";
+        EXPECT_NEAR(next->spot().x(), 0.3, 1e-3);
+        EXPECT_NEAR(next->spot().y(), 0.4, 1e-3);
+    }
+    if (qEnvironmentVariableIsSet("REVIEW_SHOTS_DIR"))
+        shot(f, "review-100-step");
+    std::sort(steps.begin(), steps.end());
+    std::cout << "100 % view, 4000x3000 sources (3600 px copies), 1100x760 window: face search " << searchMs
+              << " ms on entry; key to painted next frame, warm cache: median " << steps[steps.size() / 2]
+              << " ms, slowest " << steps.back() << " ms\n";
+}
+
 } // namespace

@@ -271,4 +271,27 @@ TEST_F(MenuTest, DuplicateRemovalRunsAfterTheMenuReturns)
     EXPECT_EQ(storeFixture.dialogs.confirmations, 0);
 }
 
+TEST_F(MenuTest, AcceptAllRecommendationsAsksThenOneUndoTakesItBack)
+{
+    fill(3);
+    EXPECT_FALSE(enabled(C::acceptAllRecommendations)) << "every group still needs a look";
+    std::vector<PhotoGroup> groups = store->groups();
+    groups[0].needsReview = groups[2].needsReview = false;
+    groups[0].recommended = groups[2].recommended = 1;
+    AppStoreTestAccess::setContent(*store, store->photos(), groups);
+    EXPECT_EQ(window->action(C::acceptAllRecommendations)->text(), "采纳全部推荐（不含需确认的组）");
+    ASSERT_TRUE(enabled(C::acceptAllRecommendations));
+    window->action(C::acceptAllRecommendations)->trigger();
+    ASSERT_TRUE(test::waitUntil([&] { return storeFixture.dialogs.confirmations == 1; }));
+    EXPECT_EQ(storeFixture.dialogs.confirmMessage, "采纳 2 组的推荐照片？");
+    EXPECT_EQ(store->group(0)->picks, (std::set<int>{1}));
+    EXPECT_EQ(store->group(2)->picks, (std::set<int>{1}));
+    EXPECT_EQ(store->group(1)->status(), GroupStatus::pending);
+    EXPECT_FALSE(enabled(C::acceptAllRecommendations)) << "nothing left to take";
+    window->action(C::undo)->trigger();
+    EXPECT_TRUE(store->group(0)->picks.empty());
+    EXPECT_TRUE(store->group(2)->picks.empty());
+    EXPECT_FALSE(enabled(C::undo));
+}
+
 } // namespace

@@ -1,5 +1,6 @@
 #include "ui/review/actualsizecanvas.h"
 
+#include "ui/review/navigator.h"
 #include "ui/review/pill.h"
 #include "ui/review/reviewgeometry.h"
 #include "ui/theme.h"
@@ -7,6 +8,7 @@
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QVariantAnimation>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -43,8 +45,78 @@ ActualSizeCanvas::ActualSizeCanvas(const QImage &image, QWidget *parent, FaceFin
     m_glide->setEasingCurve(QEasingCurve::OutCubic);
     connect(m_glide, &QVariantAnimation::valueChanged, this, [this](const QVariant &v) {
         m_offset = v.toPointF();
+        updateNavigator();
         update();
     });
+    connect(m_glide, &QVariantAnimation::finished, this, [this] { Q_EMIT spotMoved(spot()); });
+}
+
+void ActualSizeCanvas::startAt(QPointF spot)
+{
+    m_startSpot = spot;
+    if (m_shown)
+        setSpot(spot);
+}
+
+QPointF ActualSizeCanvas::spot() const
+{
+    return reviewgeometry::spotForOffset(offsetInUse(), imageSize(), viewSize());
+}
+
+void ActualSizeCanvas::setSpot(QPointF spot)
+{
+    m_glide->stop();
+    m_offset = clamp(reviewgeometry::offsetForSpot(spot, imageSize(), viewSize()));
+    updateNavigator();
+    update();
+}
+
+void ActualSizeCanvas::setShowsHint(bool on)
+{
+    m_showsHint = on;
+    update();
+}
+
+void ActualSizeCanvas::setShowsNavigator(bool on)
+{
+    m_showsNavigator = on;
+    updateNavigator();
+}
+
+void ActualSizeCanvas::updateNavigator()
+{
+    const bool wanted = m_showsNavigator && isPannable();
+    if (!wanted) {
+        if (m_navigator)
+            m_navigator->hide();
+        return;
+    }
+    if (!m_navigator) {
+        m_navigator = new Navigator(imageSize(), this);
+        connect(m_navigator, &Navigator::moveRequested, this, [this](QPointF to) {
+            if (m_isDragging)
+                return;
+            setSpot(to);
+            Q_EMIT spotMoved(spot());
+        });
+        placeNavigator();
+    }
+    if (!m_thumbnailRequested) {
+        // The small copy is made off the main thread; the outline shows meanwhile.
+        m_thumbnailRequested = true;
+        const QSize target = m_navigator->pictureRect().size().toSize();
+        QtConcurrent::run([image = m_image, target] {
+            return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        }).then(this, [this](QImage small) { m_navigator->setThumbnail(small); });
+    }
+    m_navigator->setVisibleRect(reviewgeometry::visibleImageRect(offsetInUse(), imageSize(), viewSize()));
+    m_navigator->show();
+}
+
+void ActualSizeCanvas::placeNavigator()
+{
+    if (m_navigator)
+        m_navigator->move(width() - 10 - m_navigator->width(), height() - 10 - m_navigator->height());
 }
 
 ActualSizeCanvas::~ActualSizeCanvas() = default;
@@ -74,8 +146,9 @@ void ActualSizeCanvas::paintEvent(QPaintEvent *)
     QPainter p(this);
     p.setClipRect(rect());
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.drawImage(offsetInUse(), m_image);
-    if (isPannable()) {
+    // At whole pixels: one image pixel per screen pixel, copied rather than resampled.
+    p.drawImage(offsetInUse().toPoint(), m_image);
+    if (m_showsHint && isPannable()) {
         Pill hint;
         hint.text = QStringLiteral("拖动查看局部 · 空格缩回");
         hint.font = theme::font(10, QFont::Medium);
@@ -93,15 +166,27 @@ void ActualSizeCanvas::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     if (!m_shown) {
         m_shown = true;
-        centreOnFace();
+        if (m_startSpot)
+            setSpot(*m_startSpot);
+        else
+            centreOnFace();
     }
+    updateNavigator();
 }
 
 void ActualSizeCanvas::resizeEvent(QResizeEvent *event)
 {
+    const QPointF kept =
+        m_offset ? reviewgeometry::spotForOffset(*m_offset, imageSize(), QSizeF(event->oldSize())) : QPointF(0.5, 0.5);
     QWidget::resizeEvent(event);
-    if (m_shown)
-        centreOnFace();
+    if (m_shown) {
+        if (m_startSpot)
+            setSpot(kept); // a spot carried over stays where it was, not on the face
+        else
+            centreOnFace();
+    }
+    placeNavigator();
+    updateNavigator();
     updateCursor();
 }
 
@@ -160,13 +245,17 @@ void ActualSizeCanvas::mouseMoveEvent(QMouseEvent *event)
         updateCursor();
     }
     m_offset = clamp(*m_dragOrigin + translation);
+    updateNavigator();
     update();
+    Q_EMIT spotMoved(spot());
 }
 
 void ActualSizeCanvas::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return;
+    if (m_pressPos && !m_dragOrigin)
+        Q_EMIT clicked();
     m_pressPos.reset();
     m_dragOrigin.reset();
     m_isDragging = false;

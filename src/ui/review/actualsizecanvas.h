@@ -20,6 +20,8 @@ namespace mendral {
  * It starts centred and then glides to the largest face, found off the main thread; the face
  * result is dropped when it arrives during a drag, so the picture never jumps under the hand.
  */
+class Navigator;
+
 class ActualSizeCanvas : public QWidget {
     Q_OBJECT
 
@@ -45,10 +47,29 @@ public:
     /** True once a face search has come back (applied or dropped). */
     bool faceSearchDone() const { return m_faceSearchDone; }
 
+    /**
+     * Start on this spot (a point of the image, 0…1, put at the view's centre) instead of on
+     * the face, and keep it when the view is resized. Call before the canvas is shown.
+     */
+    void startAt(QPointF spot);
+    /** The spot at the view's centre now. */
+    QPointF spot() const;
+    /** Moves the view to centre a spot, at once; announces nothing. */
+    void setSpot(QPointF spot);
+    /** The pannable hint at the bottom ("拖动查看局部 · 空格缩回"); on by default. */
+    void setShowsHint(bool on);
+    /** The navigator in the corner while the image overhangs; on by default. */
+    void setShowsNavigator(bool on);
+    Navigator *navigator() const { return m_navigator; }
+
     static constexpr int glideMilliseconds = 180;
 
 Q_SIGNALS:
     void faceSearchFinished();
+    /** The view was moved: by a drag, the navigator, or the glide to a face coming to rest. */
+    void spotMoved(QPointF spot);
+    /** A press and release without a drag. */
+    void clicked();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -64,6 +85,8 @@ private:
     void centreOnFace();
     void applyFaces(const std::vector<NormRect> &faces);
     void updateCursor();
+    void updateNavigator();
+    void placeNavigator();
 
     QImage m_image;
     FaceFinder m_finder;
@@ -77,6 +100,11 @@ private:
     std::optional<std::vector<NormRect>> m_faces; // found once per image
     bool m_searching = false;
     QVariantAnimation *m_glide = nullptr;
+    std::optional<QPointF> m_startSpot; // kept from the previous photo: no face search
+    bool m_showsHint = true;
+    bool m_showsNavigator = true;
+    Navigator *m_navigator = nullptr;
+    bool m_thumbnailRequested = false;
 };
 
 } // namespace mendral

@@ -3,8 +3,10 @@
 #include "model/photogroup.h"
 #include "store/appstore.h"
 #include "ui/icons.h"
+#include "ui/review/actualsizecanvas.h"
 #include "ui/review/overlay.h"
 #include "ui/review/photocanvas.h"
+#include "ui/review/reviewcanvas.h"
 #include "ui/review/pill.h"
 #include "ui/review/reviewgeometry.h"
 #include "ui/review/reviewview.h"
@@ -14,6 +16,7 @@
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace mendral {
 
@@ -52,6 +55,46 @@ CompareCell::CompareCell(ReviewView &view, const Photo &photo, QWidget *parent)
     m_marks->raise();
 }
 
+void CompareCell::setZoom(std::optional<QPointF> spot)
+{
+    if (!spot) {
+        delete m_zoomed;
+        m_zoomed = nullptr;
+        m_canvas->show();
+        return;
+    }
+    if (m_zoomed) {
+        setZoomSpot(*spot);
+        return;
+    }
+    // The same large copy as the single view's 100 %, so both show the same pixels.
+    m_zoomed = new PhotoCanvas(m_view.images(), m_photo, true, ReviewCanvas::maxPixel, this);
+    m_zoomed->setActualSizeExtras(false, false);
+    m_zoomed->setStartSpot(spot); // before it is shown: no face search of its own
+    m_zoomed->setGeometry(rect());
+    connect(m_zoomed, &PhotoCanvas::spotMoved, this, &CompareCell::zoomPanned);
+    connect(m_zoomed, &PhotoCanvas::actualSizeClicked, this, [this] { m_view.clickPhoto(m_state.index); });
+    // The fitted photo stays until the large one is there.
+    auto reveal = [this] {
+        m_zoomed->show();
+        m_canvas->hide();
+        m_marks->raise();
+    };
+    if (m_zoomed->hasImage())
+        reveal();
+    else
+        connect(m_zoomed, &PhotoCanvas::imageLoaded, this, reveal);
+}
+
+void CompareCell::setZoomSpot(QPointF spot)
+{
+    if (!m_zoomed)
+        return;
+    m_zoomed->setStartSpot(spot);
+    if (ActualSizeCanvas *actual = m_zoomed->actualSizeCanvas())
+        actual->setSpot(spot);
+}
+
 void CompareCell::setState(const CompareCellState &state)
 {
     if (state == m_state)
@@ -75,6 +118,8 @@ void CompareCell::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     m_canvas->setGeometry(rect());
+    if (m_zoomed)
+        m_zoomed->setGeometry(rect());
     m_marks->setGeometry(rect());
 }
 
@@ -116,6 +161,7 @@ void CompareCell::paintMarks(QPainter &p, const QRect &rect) const
     number.minHeight = 18;
     const QSizeF ns = number.size();
     number.paint(p, QRectF(QPointF(6, 6), ns));
+    qreal x = 6 + ns.width() + 4;
     if (m_state.isPicked) {
         Pill picked;
         picked.text = QStringLiteral("已选");
@@ -126,7 +172,19 @@ void CompareCell::paintMarks(QPainter &p, const QRect &rect) const
         picked.padH = 6;
         picked.padV = 2;
         const QSizeF ps = picked.size();
-        picked.paint(p, QRectF(QPointF(6 + ns.width() + 4, 6 + (ns.height() - ps.height()) / 2), ps));
+        picked.paint(p, QRectF(QPointF(x, 6 + (ns.height() - ps.height()) / 2), ps));
+        x += ps.width() + 4;
+    }
+    if (m_state.isRecommended) {
+        Pill best;
+        best.text = QStringLiteral("推荐");
+        best.font = theme::font(10, QFont::Medium);
+        best.foreground = Qt::white;
+        best.fill = QColor(0, 0, 0, 128);
+        best.padH = 6;
+        best.padV = 2;
+        const QSizeF bs = best.size();
+        best.paint(p, QRectF(QPointF(x, 6 + (ns.height() - bs.height()) / 2), bs));
     }
     p.restore();
 
@@ -183,10 +241,12 @@ void CompareGrid::sync()
         m_cells.clear();
         for (const Photo &photo : shown) {
             auto *cell = new CompareCell(m_view, photo, m_board);
+            connect(cell, &CompareCell::zoomPanned, this, [this, cell](QPointF spot) { moveZoomSpot(spot, cell); });
             cell->show();
             m_cells.push_back(cell);
         }
         m_photoIDs = ids;
+        m_zoomSpot.reset();
         relayout();
     }
     for (size_t i = 0; i < m_cells.size(); ++i) {
@@ -194,11 +254,57 @@ void CompareGrid::sync()
         s.index = int(i);
         s.isCursor = int(i) == m_view.cursor();
         s.isPicked = group && group->picks.count(int(i)) > 0;
+        s.isRecommended = group && group->recommended == int(i);
         s.isSelected = m_view.compareSel().count(int(i)) > 0;
         s.hasSelection = !m_view.compareSel().empty();
         m_cells[i]->setState(s);
     }
+    syncZoom();
     m_tip->update();
+}
+
+void CompareGrid::syncZoom()
+{
+    if (!m_view.compareZoom()) {
+        if (m_zoomSpot) {
+            m_zoomSpot.reset();
+            ++m_zoomGeneration;
+            for (CompareCell *cell : m_cells)
+                cell->setZoom(std::nullopt);
+        }
+        return;
+    }
+    if (m_zoomSpot)
+        return;
+    // Start on the cursor photo's face (the middle until it is found), every cell alike.
+    m_zoomSpot = QPointF(0.5, 0.5);
+    m_zoomMoved = false;
+    const int generation = ++m_zoomGeneration;
+    m_view.setActualSizeSpot(*m_zoomSpot);
+    for (CompareCell *cell : m_cells)
+        cell->setZoom(m_zoomSpot);
+    const int cursor = m_view.cursor();
+    if (cursor < 0 || cursor >= int(m_cells.size()) || !m_cells[size_t(cursor)]->canvas()->hasImage())
+        return;
+    QtConcurrent::run(&ActualSizeCanvas::findFaces, m_cells[size_t(cursor)]->canvas()->image())
+        .then(this, [this, generation](std::vector<NormRect> faces) {
+            if (generation != m_zoomGeneration || m_zoomMoved || faces.empty())
+                return;
+            moveZoomSpot(reviewgeometry::faceSpot(faces), nullptr);
+        });
+}
+
+void CompareGrid::moveZoomSpot(QPointF spot, const CompareCell *from)
+{
+    if (!m_zoomSpot)
+        return;
+    if (from)
+        m_zoomMoved = true;
+    m_zoomSpot = spot;
+    m_view.setActualSizeSpot(spot);
+    for (CompareCell *cell : m_cells)
+        if (cell != from)
+            cell->setZoomSpot(spot);
 }
 
 void CompareGrid::resizeEvent(QResizeEvent *event)
@@ -238,6 +344,8 @@ void CompareGrid::reportFrames()
 QStringList CompareGrid::tipTexts() const
 {
     const size_t k = m_view.compareSel().size();
+    if (m_view.compareZoom() && k == 0)
+        return {QStringLiteral("100% · 拖动一起移动 · Z 回整张 · Tab 回单张")};
     if (k > 0)
         return {QStringLiteral("已多选 %1 张").arg(k), QStringLiteral("⏎ 一起选入 · Tab 回单张 · Esc 回目录")};
     return {QStringLiteral("⌘ 点击多选（松开 ⌘ 不会丢）· Tab 回单张 · Esc 回目录")};

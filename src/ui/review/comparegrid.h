@@ -2,8 +2,10 @@
 
 #include "model/photo.h"
 
+#include <QPointF>
 #include <QWidget>
 
+#include <optional>
 #include <vector>
 
 class QScrollArea;
@@ -19,6 +21,7 @@ struct CompareCellState {
     int index = 0;    // place in the grid, equal to the photo's position in the group
     bool isCursor = false;
     bool isPicked = false;
+    bool isRecommended = false;
     bool isSelected = false;
     bool hasSelection = false;
     bool operator==(const CompareCellState &) const = default;
@@ -36,7 +39,18 @@ public:
     const CompareCellState &state() const { return m_state; }
     const Photo &photo() const { return m_photo; }
     PhotoCanvas *canvas() const { return m_canvas; }
+    /** The cell's 100 % view while the grid is zoomed (absent otherwise). */
+    PhotoCanvas *zoomedCanvas() const { return m_zoomed; }
+    /** Zoomed to 100 % around a spot of the photo, or fitted (absent). */
+    void setZoom(std::optional<QPointF> spot);
+    /** Moves the zoomed view to centre a spot. */
+    void setZoomSpot(QPointF spot);
 
+Q_SIGNALS:
+    /** The user dragged this cell's zoomed view to a new spot. */
+    void zoomPanned(QPointF spot);
+
+public:
     struct Border {
         QColor colour;
         qreal width = 1;
@@ -55,6 +69,7 @@ private:
     Photo m_photo;
     CompareCellState m_state;
     PhotoCanvas *m_canvas;
+    PhotoCanvas *m_zoomed = nullptr;
     Overlay *m_marks;
 };
 
@@ -73,6 +88,8 @@ public:
     QScrollArea *scrollArea() const { return m_scroll; }
     /** The tip's text parts as shown now (for checks). */
     QStringList tipTexts() const;
+    /** The spot all cells show at 100 % while zoomed. */
+    std::optional<QPointF> zoomSpot() const { return m_zoomSpot; }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -81,6 +98,8 @@ private:
     void relayout();
     void reportFrames();
     void paintTip(QPainter &p, const QRect &r) const;
+    void syncZoom();
+    void moveZoomSpot(QPointF spot, const CompareCell *from);
 
     ReviewView &m_view;
     QScrollArea *m_scroll;
@@ -88,6 +107,9 @@ private:
     Overlay *m_tip;
     std::vector<CompareCell *> m_cells;
     std::vector<QString> m_photoIDs;
+    std::optional<QPointF> m_zoomSpot;
+    bool m_zoomMoved = false; // the user panned: a late face result is not applied
+    int m_zoomGeneration = 0;
 };
 
 } // namespace mendral

@@ -210,6 +210,17 @@ void FilmCell::paintEvent(QPaintEvent *)
         const QSizeF s = dup.size();
         dup.paint(p, QRectF(QPointF(side - inset - s.width(), side - inset - s.height()), s));
     }
+    if (m_state.isRecommended) {
+        Pill best;
+        best.text = QStringLiteral("推荐");
+        best.font = theme::font(8, QFont::Medium);
+        best.foreground = Qt::white;
+        best.fill = theme::withAlpha(theme::accent(), 0.9);
+        best.padH = 4;
+        best.padV = 1;
+        const QSizeF s = best.size();
+        best.paint(p, QRectF(QPointF(inset, side - inset - s.height()), s));
+    }
     paintPickControl(p);
 }
 

@@ -17,6 +17,7 @@ struct FilmCellState {
     bool isCursor = false;
     bool isPicked = false;
     bool isDuplicate = false;
+    bool isRecommended = false; // the group's recommended photo: a "推荐" badge
     bool isMultiSelected = false;
     bool hasMultiSelection = false;
     bool operator==(const FilmCellState &) const = default;

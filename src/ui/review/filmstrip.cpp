@@ -56,6 +56,7 @@ void FilmStrip::sync()
         state.isCursor = p == m_view.cursor();
         state.isPicked = group->picks.count(p) > 0;
         state.isDuplicate = size_t(p) < group->duplicates.size() && group->duplicates[size_t(p)];
+        state.isRecommended = p == group->recommended;
         state.isMultiSelected = m_view.compareSel().count(p) > 0;
         state.hasMultiSelection = !m_view.compareSel().empty();
         if (p < int(m_cells.size())) {

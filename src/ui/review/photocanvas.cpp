@@ -67,6 +67,23 @@ void PhotoCanvas::setActualSize(bool on)
     rebuild();
 }
 
+void PhotoCanvas::setStartSpot(std::optional<QPointF> spot)
+{
+    m_startSpot = spot;
+    if (m_actual && spot)
+        m_actual->startAt(*spot);
+}
+
+void PhotoCanvas::setActualSizeExtras(bool hint, bool navigator)
+{
+    m_showsHint = hint;
+    m_showsNavigator = navigator;
+    if (m_actual) {
+        m_actual->setShowsHint(hint);
+        m_actual->setShowsNavigator(navigator);
+    }
+}
+
 void PhotoCanvas::rebuild()
 {
     m_spinner->setVisible(m_image.isNull());
@@ -75,6 +92,12 @@ void PhotoCanvas::rebuild()
     if (wantActual && !m_actual) {
         // A fresh 100 % view each time: it starts centred and finds the face again.
         m_actual = new ActualSizeCanvas(m_image, this);
+        if (m_startSpot)
+            m_actual->startAt(*m_startSpot);
+        m_actual->setShowsHint(m_showsHint);
+        m_actual->setShowsNavigator(m_showsNavigator);
+        connect(m_actual, &ActualSizeCanvas::spotMoved, this, &PhotoCanvas::spotMoved);
+        connect(m_actual, &ActualSizeCanvas::clicked, this, &PhotoCanvas::actualSizeClicked);
         m_actual->setGeometry(rect());
         m_actual->show();
     } else if (!wantActual && m_actual) {

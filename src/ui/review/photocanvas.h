@@ -3,7 +3,10 @@
 #include "model/photo.h"
 
 #include <QImage>
+#include <QPointF>
 #include <QWidget>
+
+#include <optional>
 
 namespace mendral {
 
@@ -32,9 +35,17 @@ public:
     bool hasImage() const { return !m_image.isNull(); }
     const QImage &image() const { return m_image; }
     ActualSizeCanvas *actualSizeCanvas() const { return m_actual; }
+    /** Where a 100 % view made from now on starts (absent: on the face). */
+    void setStartSpot(std::optional<QPointF> spot);
+    /** Whether its 100 % view shows the pannable hint and the navigator. */
+    void setActualSizeExtras(bool hint, bool navigator);
 
 Q_SIGNALS:
     void imageLoaded();
+    /** Its 100 % view was moved (ActualSizeCanvas::spotMoved). */
+    void spotMoved(QPointF spot);
+    /** Its 100 % view was clicked without a drag. */
+    void actualSizeClicked();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -55,6 +66,9 @@ private:
     QSize fittedSize() const;
     Spinner *m_spinner = nullptr;
     ActualSizeCanvas *m_actual = nullptr;
+    std::optional<QPointF> m_startSpot;
+    bool m_showsHint = true;
+    bool m_showsNavigator = true;
 };
 
 } // namespace mendral

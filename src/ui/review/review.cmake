@@ -7,6 +7,7 @@ target_sources(mendral_ui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/reviewgeometry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/photocanvas.cpp
   ${CMAKE_CURRENT_LIST_DIR}/actualsizecanvas.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/navigator.cpp
   ${CMAKE_CURRENT_LIST_DIR}/filmcell.cpp
   ${CMAKE_CURRENT_LIST_DIR}/filmstrip.cpp
   ${CMAKE_CURRENT_LIST_DIR}/comparegrid.cpp

@@ -76,6 +76,7 @@ std::vector<Hint> hints(bool actualSize)
         {{QStringLiteral("Tab")}, QStringLiteral("对比"), 0b111},
         {{QStringLiteral("⌘")}, QStringLiteral("多选"), 0b001},
         {{QStringLiteral("⏎")}, QStringLiteral("选/取消"), 0b111},
+        {{QStringLiteral("A")}, QStringLiteral("采纳推荐"), 0b011},
         {{QStringLiteral("空格")}, actualSize ? QStringLiteral("缩回") : QStringLiteral("100%"), 0b001},
     };
 }

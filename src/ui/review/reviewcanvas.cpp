@@ -50,10 +50,17 @@ void ReviewCanvas::sync()
         } else if (!m_photo || m_photo->photo().id != photo->id) {
             // Each photo gets a fresh canvas, so a previous photo never shows while loading.
             delete m_photo;
-            m_photo = new PhotoCanvas(m_view.images(), *photo, m_view.actualSize(), maxPixel, this, &m_view.fittedCache());
+            m_photo = new PhotoCanvas(m_view.images(), *photo, m_view.actualSize(), maxPixel, this,
+                                      &m_view.fittedCache());
+            // Stepping within a group at 100 % keeps looking at the same spot of the picture
+            // (set before the canvas is shown, so its 100 % view starts there).
+            m_photo->setStartSpot(m_view.actualSizeSpot());
+            connect(m_photo, &PhotoCanvas::spotMoved, this, [this](QPointF spot) { m_view.setActualSizeSpot(spot); });
             m_photo->setGeometry(rect());
             m_photo->show();
         } else {
+            if (m_view.actualSize() && !m_photo->actualSize())
+                m_photo->setStartSpot(m_view.actualSizeSpot()); // entering 100 %: no spot yet, the face
             m_photo->setActualSize(m_view.actualSize());
         }
     }
@@ -99,11 +106,49 @@ QString ReviewCanvas::pickLabelText() const
     return QStringLiteral("已选定：第 %1 张").arg(list.join(QStringLiteral("、")));
 }
 
+QString ReviewCanvas::recommendationText() const
+{
+    const PhotoGroup *group = m_view.group();
+    if (!group || !m_view.currentPhoto() || m_view.cursor() != group->recommended)
+        return {};
+    return group->reason.isEmpty() ? QStringLiteral("推荐") : QStringLiteral("推荐 · ") + group->reason;
+}
+
+bool ReviewCanvas::recommendationNeedsReview() const
+{
+    const PhotoGroup *group = m_view.group();
+    return group && group->needsReview && !recommendationText().isEmpty();
+}
+
+QRectF ReviewCanvas::paintRecommendation(QPainter &p, QPointF at) const
+{
+    const QString text = recommendationText();
+    if (text.isEmpty())
+        return {};
+    // Quiet: small text on a light capsule. A group that needs a closer look says so in orange.
+    Pill pill;
+    pill.text = recommendationNeedsReview() ? text + QStringLiteral(" · 需确认") : text;
+    if (recommendationNeedsReview())
+        pill.symbol = "exclamationmark.triangle";
+    pill.font = theme::font(11);
+    pill.foreground = recommendationNeedsReview() ? theme::orange() : theme::secondary();
+    QColor material = palette().color(QPalette::Window);
+    material.setAlphaF(0.85f);
+    pill.fill = material;
+    pill.padH = 9;
+    pill.padV = 4;
+    const QRectF r(at, pill.size());
+    pill.paint(p, r);
+    return r;
+}
+
 void ReviewCanvas::paintPickLabel(QPainter &p, const QRect &) const
 {
     const QString text = pickLabelText();
-    if (text.isEmpty())
+    if (text.isEmpty()) {
+        paintRecommendation(p, QPointF(10, 10));
         return;
+    }
     const PhotoGroup *group = m_view.group();
     const bool onThis = group && group->picks.count(m_view.cursor());
     Pill pill;
@@ -121,6 +166,7 @@ void ReviewCanvas::paintPickLabel(QPainter &p, const QRect &) const
         pill.fill = theme::withAlpha(theme::green(), 0.16);
     }
     pill.paint(p, QRectF(QPointF(10, 10), pill.size()));
+    paintRecommendation(p, QPointF(10, 10 + pill.size().height() + 6));
 }
 
 void ReviewCanvas::paintHint(QPainter &p, const QRect &r) const

@@ -30,6 +30,10 @@ public:
     bool showsSpinner() const;
     /** The pick label's text; empty when there is none. */
     QString pickLabelText() const;
+    /** "推荐 · {reason}" while the cursor is on the group's recommended photo; else empty. */
+    QString recommendationText() const;
+    /** The recommendation is shown and its group wants a closer look. */
+    bool recommendationNeedsReview() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -38,6 +42,7 @@ protected:
 private:
     void layoutChildren();
     void paintPickLabel(QPainter &p, const QRect &r) const;
+    QRectF paintRecommendation(QPainter &p, QPointF at) const;
     void paintHint(QPainter &p, const QRect &r) const;
 
     ReviewView &m_view;

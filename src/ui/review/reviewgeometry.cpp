@@ -108,4 +108,36 @@ QPointF faceOffset(const std::vector<NormRect> &faces, QSizeF image, QSizeF view
     return {view.width() / 2 - mx * image.width(), view.height() / 2 - (1 - my) * image.height()};
 }
 
+QPointF offsetForSpot(QPointF spot, QSizeF image, QSizeF view)
+{
+    return {view.width() / 2 - spot.x() * image.width(), view.height() / 2 - spot.y() * image.height()};
+}
+
+QPointF spotForOffset(QPointF offset, QSizeF image, QSizeF view)
+{
+    if (image.width() <= 0 || image.height() <= 0)
+        return {0.5, 0.5};
+    return {(view.width() / 2 - offset.x()) / image.width(), (view.height() / 2 - offset.y()) / image.height()};
+}
+
+QPointF faceSpot(const std::vector<NormRect> &faces)
+{
+    if (faces.empty())
+        return {0.5, 0.5};
+    const NormRect *largest = &faces.front();
+    for (const NormRect &f : faces)
+        if (f.w * f.h > largest->w * largest->h)
+            largest = &f;
+    return {largest->x + largest->w / 2, 1 - (largest->y + largest->h / 2)};
+}
+
+QRectF visibleImageRect(QPointF offset, QSizeF image, QSizeF view)
+{
+    if (image.width() <= 0 || image.height() <= 0)
+        return {};
+    const QRectF shown = QRectF(-offset, view).intersected(QRectF(QPointF(0, 0), image));
+    return {shown.x() / image.width(), shown.y() / image.height(), shown.width() / image.width(),
+            shown.height() / image.height()};
+}
+
 } // namespace mendral::reviewgeometry

@@ -62,5 +62,17 @@ QPointF clampOffset(QPointF offset, QSizeF image, QSizeF view);
  */
 QPointF faceOffset(const std::vector<NormRect> &faces, QSizeF image, QSizeF view);
 
+/**
+ * A spot is a point of the image in image-relative coordinates (0…1 each axis, origin top
+ * left); the 100 % views keep it at the view's centre. These convert between a spot and the
+ * (unclamped) offset that centres it.
+ */
+QPointF offsetForSpot(QPointF spot, QSizeF image, QSizeF view);
+QPointF spotForOffset(QPointF offset, QSizeF image, QSizeF view);
+/** The spot of the largest face's centre (first among equals); the image centre without faces. */
+QPointF faceSpot(const std::vector<NormRect> &faces);
+/** The part of the image a view shows at an offset, in image-relative coordinates. */
+QRectF visibleImageRect(QPointF offset, QSizeF image, QSizeF view);
+
 } // namespace reviewgeometry
 } // namespace mendral

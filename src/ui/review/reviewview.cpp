@@ -113,8 +113,10 @@ void ReviewView::setGroupID(int id)
     if (id == m_groupID)
         return;
     m_groupID = id;
-    m_cursor = 0;
+    m_cursor = startPosition();
     m_actualSize = false;
+    m_compareZoom = false;
+    m_spot.reset();
     m_compareSel.clear();
     m_cellFrames.clear();
     takeFocus();
@@ -143,6 +145,8 @@ void ReviewView::setActualSize(bool on)
     if (on == m_actualSize)
         return;
     m_actualSize = on;
+    if (!on)
+        m_spot.reset();
     refresh();
 }
 
@@ -166,6 +170,12 @@ const Photo *ReviewView::currentPhoto() const
     if (index < 0 || size_t(index) >= photos.size())
         return nullptr;
     return &photos[size_t(index)];
+}
+
+int ReviewView::startPosition() const
+{
+    const PhotoGroup *g = group();
+    return g && g->recommended >= 0 && g->recommended < g->count() ? g->recommended : 0;
 }
 
 int ReviewView::gridColumns() const
@@ -363,8 +373,32 @@ void ReviewView::toggleCompare()
         return;
     m_compare = !m_compare;
     m_actualSize = false;
+    m_compareZoom = false;
+    m_spot.reset();
     takeFocus();
     refresh();
+}
+
+void ReviewView::toggleCompareZoom()
+{
+    const PhotoGroup *g = group();
+    if (!m_compare || !g || g->count() < 2)
+        return;
+    m_compareZoom = !m_compareZoom;
+    m_spot.reset(); // the grid starts on the cursor photo's face
+    takeFocus();
+    refresh();
+}
+
+void ReviewView::acceptRecommendation()
+{
+    const PhotoGroup *g = group();
+    if (!g)
+        return;
+    const int id = g->id;
+    m_store.acceptRecommendation(id);
+    m_store.advance(id);
+    takeFocus();
 }
 
 void ReviewView::skipGroup()

@@ -53,6 +53,15 @@ public:
     bool actualSize() const { return m_actualSize; }
     void setActualSize(bool on);
     bool compare() const { return m_compare; }
+    /** The comparison grid shows every cell at 100 % around one shared point ("z"). */
+    bool compareZoom() const { return m_compareZoom; }
+    /**
+     * Where the 100 % view looks, as a point of the image (0…1 on each axis) at the view's
+     * centre; kept while stepping within the group, forgotten with a new group or when 100 %
+     * is left, so the next entry starts on the face again.
+     */
+    std::optional<QPointF> actualSizeSpot() const { return m_spot; }
+    void setActualSizeSpot(QPointF spot) { m_spot = spot; }
     const std::set<int> &compareSel() const { return m_compareSel; }
     const std::optional<QString> &boundaryHint() const { return m_boundaryHint; }
     const std::vector<QRectF> &cellFrames() const { return m_cellFrames; }
@@ -77,6 +86,12 @@ public:
     bool isBlankPoint(QPointF point, QSizeF size) const;
     /** The C key, Tab and the compare button. */
     void toggleCompare();
+    /** The "z" key in the comparison grid. */
+    void toggleCompareZoom();
+    /** The "a" key: pick the recommended photo and move on to the next group. */
+    void acceptRecommendation();
+    /** Where the cursor starts in a group: its recommended photo. */
+    int startPosition() const;
     void skipGroup();
 
     /** How long a hint stays, in milliseconds. */
@@ -114,6 +129,8 @@ private:
     int m_cursor = 0;
     bool m_actualSize = false;
     bool m_compare = false;
+    bool m_compareZoom = false;
+    std::optional<QPointF> m_spot;
     std::set<int> m_compareSel;
     QElapsedTimer m_lastCellClick; // invalid: the distant past
     bool m_clickHadCommand = false;

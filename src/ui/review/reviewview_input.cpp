@@ -2,6 +2,7 @@
 
 #include "model/photogroup.h"
 #include "store/appstore.h"
+#include "ui/review/navigator.h"
 #include "ui/review/reviewcanvas.h"
 
 #include <QApplication>
@@ -40,6 +41,8 @@ bool ReviewView::handlesKey(const QKeyEvent *event) const
     case Qt::Key_Escape:
         return true;
     case Qt::Key_C:
+    case Qt::Key_A:
+    case Qt::Key_Z:
         return !(mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
     case Qt::Key_Left:
     case Qt::Key_Right:
@@ -66,9 +69,19 @@ bool ReviewView::handleKey(QKeyEvent *event)
     case Qt::Key_Tab:
         toggleCompare();
         break;
+    case Qt::Key_A:
+        acceptRecommendation();
+        break;
+    case Qt::Key_Z:
+        toggleCompareZoom();
+        break;
     case Qt::Key_Space:
         if (m_compare) {
+            // From a zoomed grid the single view opens on the same spot.
+            if (!m_compareZoom)
+                m_spot.reset();
             m_compare = false;
+            m_compareZoom = false;
             m_actualSize = true;
             refresh();
         } else {
@@ -148,6 +161,10 @@ bool ReviewView::eventFilter(QObject *watched, QEvent *event)
         m_clickHadCommand = commandHeld(mouse->modifiers());
     QWidget *hit = watched->isWidgetType() ? static_cast<QWidget *>(watched)
                                            : QApplication::widgetAt(global.toPoint());
+    // The navigator's clicks move the 100 % view and nothing else.
+    for (QWidget *w = hit; w; w = w->parentWidget())
+        if (qobject_cast<Navigator *>(w))
+            return QWidget::eventFilter(watched, event);
     if (m_content->isVisible() && hit && (hit == m_canvas || m_canvas->isAncestorOf(hit))) {
         const QPointF point = m_canvas->mapFromGlobal(global);
         if (type == QEvent::MouseButtonPress) {
@@ -184,7 +201,7 @@ void ReviewView::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     if (event->spontaneous())
         return; // the window came back, the screen did not newly appear
-    m_cursor = 0;
+    m_cursor = startPosition();
     installMonitor();
     refresh();
     takeFocus();
@@ -198,7 +215,9 @@ void ReviewView::hideEvent(QHideEvent *event)
         return;
     removeMonitor();
     m_compare = false;
+    m_compareZoom = false;
     m_actualSize = false;
+    m_spot.reset();
     m_compareSel.clear();
     // Nothing is rebuilt while hidden (the window may be going away); showing refreshes.
 }
