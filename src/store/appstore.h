@@ -7,6 +7,7 @@
 #include "model/photo.h"
 #include "model/photogroup.h"
 #include "store/analysiscache.h"
+#include "store/decisionkeeper.h"
 #include "store/storedialogs.h"
 
 #include <QFuture>
@@ -51,6 +52,9 @@ public:
     /** How one photo is analysed during an import: the program passes Analyzer::analyze, tests
      *  their own. Without one, imported photos stay unanalysed. */
     void setAnalyzeFunction(Analyzer::AnalyzeFunction analyze) { m_analyze = std::move(analyze); }
+    /** Decisions are kept on disk per source folder; a read-only store restores them but
+     *  writes nothing (the command line, unless it picks). */
+    void setDecisionsWritable(bool writable) { m_decisions.setWritable(writable); }
 
     // Observed fields.
     const std::vector<Photo> &photos() const { return m_photos; }
@@ -209,6 +213,7 @@ private:
     ExportService m_exporter;
     std::deque<UndoRecord> m_undoStack;
     AnalysisCacheMap m_cache;
+    DecisionKeeper m_decisions{DecisionStore::folderBeside(m_cachePath), m_photos, m_groups};
     Analyzer::AnalyzeFunction m_analyze;
     // The newest import's number; older imports see they are superseded and stop.
     std::shared_ptr<std::atomic<int>> m_generation = std::make_shared<std::atomic<int>>(0);

@@ -21,6 +21,7 @@ struct AppStoreTestAccess {
     static void setPhase(AppStore &s, Phase p) { s.setPhase(p); }
     static void setSource(AppStore &s, const QString &folder) { s.m_sourceFolder = folder; }
     static const std::deque<AppStore::UndoRecord> &undoStack(const AppStore &s) { return s.m_undoStack; }
+    static DecisionKeeper &decisions(AppStore &s) { return s.m_decisions; }
 };
 
 namespace test {
@@ -69,6 +70,17 @@ inline bool waitUntil(const std::function<bool()> &done, int limitMs = 120000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     return true;
+}
+
+/** Imports folder and waits until the import has finished. */
+inline bool runImport(AppStore &store, const QString &folder)
+{
+    bool done = false;
+    auto c = QObject::connect(&store, &AppStore::importFinished, [&] { done = true; });
+    store.start(folder);
+    const bool ok = waitUntil([&] { return done; });
+    QObject::disconnect(c);
+    return ok;
 }
 
 /** A store with settings and cache in a temporary folder. */
