@@ -67,7 +67,7 @@ TEST(CliScan, MissingOrUnreadableFolderExitsTwo)
     EXPECT_EQ(runCli({}).exitCode, 2);
 }
 
-// ---- cull: an export that is killed ----------------------------
+// ---- cull: the stored decisions, and an export that is killed ----------------------------
 
 namespace {
 
@@ -76,6 +76,7 @@ class CliCull : public ::testing::Test {
 protected:
     QTemporaryDir home;
     QString card() const { return home.path() + "/card"; }
+    QString decisionsDir() const { return home.path() + "/data/Mendral/decisions"; }
 
     QProcessEnvironment environment() const
     {
@@ -114,6 +115,10 @@ protected:
             f.write(padding);
         }
     }
+    static QJsonArray groupsOf(const CliRun &r)
+    {
+        return QJsonDocument::fromJson(r.out).object().value("groups").toArray();
+    }
 };
 
 // Names and contents of everything in a folder, hidden files included.
@@ -129,6 +134,32 @@ QMap<QString, QByteArray> contents(const QString &dir)
 }
 
 } // namespace
+
+TEST_F(CliCull, ReadsTheStoredDecisionsAndWritesThemOnlyWhenItPicks)
+{
+    makeCard(3, 4000);
+    const CliRun look = cull({card(), "--json"});
+    ASSERT_EQ(look.exitCode, 0) << look.err.constData();
+    const QJsonArray before = groupsOf(look);
+    ASSERT_EQ(before.size(), 3);
+    for (const QJsonValue &g : before) {
+        EXPECT_EQ(g["picks"].toArray(), QJsonArray());
+        EXPECT_FALSE(g["skipped"].toBool());
+    }
+    EXPECT_TRUE(QDir(decisionsDir()).entryList(QDir::Files).isEmpty()); // looking writes nothing
+
+    const CliRun pick = cull({card(), "--export", home.path() + "/out", "--pick", "recommended"});
+    ASSERT_EQ(pick.exitCode, 0) << pick.err.constData();
+    EXPECT_EQ(QDir(decisionsDir()).entryList(QDir::Files).size(), 1);
+
+    const CliRun again = cull({card(), "--json"});
+    ASSERT_EQ(again.exitCode, 0);
+    const QJsonArray after = groupsOf(again);
+    ASSERT_EQ(after.size(), 3);
+    for (const QJsonValue &g : after)
+        EXPECT_EQ(g["picks"].toArray(), QJsonArray{g["recommended"].toInt()});
+    EXPECT_TRUE(QJsonDocument::fromJson(again.out).object().value("status").toString().endsWith("已恢复上次的选择 3 组"));
+}
 
 TEST_F(CliCull, AnExportKilledAtAnyMomentLeavesOnlyWholeFilesAndTheNextOneFinishesIt)
 {
