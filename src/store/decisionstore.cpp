@@ -31,70 +31,6 @@ bool sameFile(const PhotoIdentity &now, const PhotoIdentity &then)
     return now.size == then.size && std::fabs(now.mtime - then.mtime) < kTimeTolerance;
 }
 
-// Builds a FolderDecisions entry by entry, one entry per path.
-class Builder {
-public:
-    explicit Builder(QString folder) { m_out.folder = std::move(folder); }
-
-    int entry(const PhotoIdentity &identity)
-    {
-        const auto it = m_at.constFind(identity.path);
-        if (it != m_at.cend())
-            return *it;
-        const int position = int(m_out.photos.size());
-        m_at.insert(identity.path, position);
-        m_out.photos.push_back({identity, false});
-        return position;
-    }
-    void pick(int position) { m_out.photos[size_t(position)].picked = true; }
-    void skippedGroup(std::vector<int> positions)
-    {
-        if (!positions.empty())
-            m_out.skippedGroups.push_back(std::move(positions));
-    }
-    // Appends other's entries (and its skipped groups, renumbered).
-    void add(const FolderDecisions &other)
-    {
-        std::vector<int> map(other.photos.size());
-        for (size_t i = 0; i < other.photos.size(); ++i) {
-            map[i] = entry(other.photos[i].identity);
-            if (other.photos[i].picked)
-                pick(map[i]);
-        }
-        for (const auto &group : other.skippedGroups) {
-            std::vector<int> positions;
-            for (int p : group)
-                positions.push_back(map[size_t(p)]);
-            skippedGroup(std::move(positions));
-        }
-    }
-    FolderDecisions take() { return std::move(m_out); }
-
-private:
-    FolderDecisions m_out;
-    QHash<QString, int> m_at;
-};
-
-std::optional<FolderDecisions::Entry> decodeEntry(const Reader &r, uint64_t ref)
-{
-    const auto d = r.dictItems(ref);
-    if (!d)
-        return std::nullopt;
-    const auto path = r.find(*d, QLatin1StringView("path"));
-    const auto size = r.find(*d, QLatin1StringView("size"));
-    const auto mtime = r.find(*d, QLatin1StringView("mtime"));
-    const auto picked = r.find(*d, QLatin1StringView("picked"));
-    if (!path || !size || !mtime || !picked)
-        return std::nullopt;
-    auto p = r.toString(*path);
-    const auto s = r.toInteger(*size);
-    const auto t = r.toNumber(*mtime);
-    const auto k = r.toBool(*picked);
-    if (!p || p->isEmpty() || !s || !t || !k)
-        return std::nullopt;
-    return FolderDecisions::Entry{{std::move(*p), *s, *t}, *k};
-}
-
 } // namespace
 
 QString folderBeside(const QString &cachePath)
@@ -133,28 +69,41 @@ FolderDecisions collect(const QString &sourceFolder, const std::vector<Photo> &p
                         const std::vector<PhotoGroup> &groups, const IdentityMap &identities,
                         const FolderDecisions &absent)
 {
-    Builder b(normalFolder(sourceFolder));
-    auto entryOf = [&](int index) -> int {
+    // Every photo is in one group, so no photo is entered twice; the entries of absent photos
+    // have paths no group holds.
+    FolderDecisions out;
+    out.folder = normalFolder(sourceFolder);
+    auto add = [&](int index, bool picked) -> int {
         if (index < 0 || size_t(index) >= photos.size())
             return -1;
         const auto it = identities.find(photos[size_t(index)].id);
-        return it == identities.end() ? -1 : b.entry(it->second);
+        if (it == identities.end())
+            return -1;
+        out.photos.push_back({it->second, picked});
+        return int(out.photos.size()) - 1;
     };
     for (const PhotoGroup &g : groups) {
-        for (int p : g.picks)
-            if (p >= 0 && p < g.count())
-                if (const int e = entryOf(g.indices[size_t(p)]); e >= 0)
-                    b.pick(e);
         if (g.skipped) {
             std::vector<int> members;
-            for (int index : g.indices)
-                if (const int e = entryOf(index); e >= 0)
+            for (int p = 0; p < g.count(); ++p)
+                if (const int e = add(g.indices[size_t(p)], g.picks.count(p) > 0); e >= 0)
                     members.push_back(e);
-            b.skippedGroup(std::move(members));
+            if (!members.empty())
+                out.skippedGroups.push_back(std::move(members));
+        } else {
+            for (int p : g.picks)
+                if (p >= 0 && p < g.count())
+                    add(g.indices[size_t(p)], true);
         }
     }
-    b.add(absent);
-    return b.take();
+    const int offset = int(out.photos.size());
+    out.photos.insert(out.photos.end(), absent.photos.begin(), absent.photos.end());
+    for (std::vector<int> group : absent.skippedGroups) {
+        for (int &p : group)
+            p += offset;
+        out.skippedGroups.push_back(std::move(group));
+    }
+    return out;
 }
 
 FolderDecisions absentFrom(const FolderDecisions &stored, const IdentityMap &present)
@@ -221,28 +170,33 @@ int restore(std::vector<PhotoGroup> &groups, const std::vector<Photo> &photos,
     return restored;
 }
 
+// One array per field rather than a dictionary per photo: a fifth of the objects to write.
 QByteArray encode(const FolderDecisions &decisions)
 {
-    bplist::Array photos;
-    photos.reserve(decisions.photos.size());
+    const size_t n = decisions.photos.size();
+    bplist::Array paths, sizes, mtimes, picked;
+    paths.reserve(n);
+    sizes.reserve(n);
+    mtimes.reserve(n);
+    picked.reserve(n);
     for (const auto &e : decisions.photos) {
-        bplist::Dict d;
-        d.reserve(4);
-        d.emplace_back("path", e.identity.path);
-        d.emplace_back("size", e.identity.size);
-        d.emplace_back("mtime", e.identity.mtime);
-        d.emplace_back("picked", e.picked);
-        photos.push_back(std::move(d));
+        paths.emplace_back(e.identity.path);
+        sizes.emplace_back(e.identity.size);
+        mtimes.emplace_back(e.identity.mtime);
+        picked.emplace_back(e.picked);
     }
     bplist::Array skipped;
     skipped.reserve(decisions.skippedGroups.size());
     for (const auto &group : decisions.skippedGroups)
         skipped.push_back(bplist::Array(group.begin(), group.end()));
     bplist::Dict root;
-    root.emplace_back("format", kFormat);
-    root.emplace_back("folder", decisions.folder);
-    root.emplace_back("photos", std::move(photos));
-    root.emplace_back("skippedGroups", std::move(skipped));
+    root.emplace_back(QStringLiteral("format"), kFormat);
+    root.emplace_back(QStringLiteral("folder"), decisions.folder);
+    root.emplace_back(QStringLiteral("paths"), std::move(paths));
+    root.emplace_back(QStringLiteral("sizes"), std::move(sizes));
+    root.emplace_back(QStringLiteral("mtimes"), std::move(mtimes));
+    root.emplace_back(QStringLiteral("picked"), std::move(picked));
+    root.emplace_back(QStringLiteral("skippedGroups"), std::move(skipped));
     return bplist::write(std::move(root));
 }
 
@@ -254,34 +208,42 @@ std::optional<FolderDecisions> decode(const QByteArray &bytes)
     const auto root = r->dictItems(r->root());
     if (!root)
         return std::nullopt;
+    auto items = [&](const char *key) -> std::optional<std::vector<uint64_t>> {
+        const auto ref = r->find(*root, QLatin1StringView(key));
+        return ref ? r->arrayItems(*ref) : std::nullopt;
+    };
     const auto format = r->find(*root, QLatin1StringView("format"));
     const auto folder = r->find(*root, QLatin1StringView("folder"));
-    const auto photos = r->find(*root, QLatin1StringView("photos"));
-    const auto skipped = r->find(*root, QLatin1StringView("skippedGroups"));
-    if (!format || r->toInteger(*format) != kFormat || !folder || !photos || !skipped)
+    auto name = folder ? r->toString(*folder) : std::nullopt;
+    const auto paths = items("paths"), sizes = items("sizes"), mtimes = items("mtimes"),
+               picked = items("picked"), groups = items("skippedGroups");
+    if (!format || r->toInteger(*format) != kFormat || !name || !paths || !sizes || !mtimes ||
+        !picked || !groups)
+        return std::nullopt;
+    const size_t n = paths->size();
+    if (sizes->size() != n || mtimes->size() != n || picked->size() != n)
         return std::nullopt;
     FolderDecisions out;
-    auto name = r->toString(*folder);
-    const auto items = r->arrayItems(*photos);
-    const auto groups = r->arrayItems(*skipped);
-    if (!name || !items || !groups)
-        return std::nullopt;
     out.folder = std::move(*name);
-    out.photos.reserve(items->size());
-    for (uint64_t item : *items) {
-        auto e = decodeEntry(*r, item);
-        if (!e)
+    out.photos.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+        auto path = r->toString((*paths)[i]);
+        const auto size = r->toInteger((*sizes)[i]);
+        const auto mtime = r->toNumber((*mtimes)[i]);
+        const auto pick = r->toBool((*picked)[i]);
+        if (!path || path->isEmpty() || !size || !mtime || !pick)
             return std::nullopt;
-        out.photos.push_back(std::move(*e));
+        out.photos.push_back({{std::move(*path), *size, *mtime}, *pick});
     }
     for (uint64_t group : *groups) {
         const auto members = r->arrayItems(group);
         if (!members)
             return std::nullopt;
         std::vector<int> positions;
+        positions.reserve(members->size());
         for (uint64_t m : *members) {
             const auto p = r->toInteger(m);
-            if (!p || *p < 0 || uint64_t(*p) >= out.photos.size())
+            if (!p || *p < 0 || uint64_t(*p) >= n)
                 return std::nullopt;
             positions.push_back(int(*p));
         }
