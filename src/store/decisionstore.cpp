@@ -12,7 +12,6 @@
 #include <QHash>
 #include <QSet>
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 
