@@ -64,15 +64,17 @@ QJsonObject photoJson(const Photo &p)
 
 QJsonObject groupJson(const PhotoGroup &g)
 {
-    QJsonArray indices, duplicates;
+    QJsonArray indices, duplicates, picks;
     for (int i : g.indices)
         indices.append(i);
     for (bool d : g.duplicates)
         duplicates.append(d);
+    for (int p : g.picks)
+        picks.append(p);
     return QJsonObject{{"id", g.id}, {"indices", indices}, {"recommended", g.recommended},
                        {"scores", floats(g.scores)}, {"duplicates", duplicates},
                        {"confidence", double(g.confidence)}, {"needsReview", g.needsReview},
-                       {"reason", g.reason}};
+                       {"reason", g.reason}, {"picks", picks}, {"skipped", g.skipped}};
 }
 
 void printTable(const AppStore &store)
@@ -130,6 +132,8 @@ int cullCommand(const QStringList &args)
     store.setAnalyzeFunction([](const QString &url) { return Analyzer::analyze(url); });
     store.setModelCheck(models::missing);
     store.setIncludeSubfolders(recursive);
+    // The window's decisions about this folder are read, and written only when this run picks.
+    store.setDecisionsWritable(false);
     int exitCode = 0;
     QString said, noticeSaid;
     QObject::connect(&store, &AppStore::textsChanged, [&] {
@@ -144,11 +148,13 @@ int cullCommand(const QStringList &args)
         QCoreApplication::exit(exitCode);
     });
     QObject::connect(&store, &AppStore::importFinished, [&] {
-        if (store.errorText()) {
+        if (store.errorText())
             say(*store.errorText());
+        if (store.phase() != Phase::ready) {
             QCoreApplication::exit(1);
             return;
         }
+        store.setErrorText(std::nullopt); // a warning about stored decisions, said above
         if (json) {
             QJsonArray photos, groups;
             for (const Photo &p : store.photos())
@@ -171,6 +177,7 @@ int cullCommand(const QStringList &args)
             QCoreApplication::exit(0);
             return;
         }
+        store.setDecisionsWritable(true);
         for (const PhotoGroup &g : store.groups())
             if (pickMode == "recommended" || !g.needsReview)
                 store.acceptRecommendation(g.id);

@@ -43,6 +43,9 @@ QFuture<ExportService::SyncAllResult> ExportService::syncAll(const std::vector<P
 {
     return QtConcurrent::run(&m_pool, [this, groups, photos, dest] {
         setDestinationOn(m_state, dest);
+        // Copies that an earlier export could not finish (it was killed, the power went):
+        // their names are this service's own, and the photos are copied again below.
+        removePartialCopies(dest);
         SyncAllResult all;
         for (const PhotoGroup &g : groups) {
             if (g.resolved().empty())
@@ -120,14 +123,13 @@ ExportService::Result ExportService::syncOn(State &state, const PhotoGroup &grou
         QStringList &mine = writtenByPhoto[photo.id];
         for (const QString &f : photo.allFiles()) {
             const QString target = uniqueTarget(f, dest);
-            if (statFile(target, false)) {
-                if (sameContents(target, f)) {
-                    written.append(fileName(target));
-                    mine.append(fileName(target));
-                    continue;
-                }
-                removeFile(target);
+            if (statFile(target, false) && sameContents(target, f)) {
+                written.append(fileName(target));
+                mine.append(fileName(target));
+                continue;
             }
+            // copyFile never replaces a file: when every candidate name is taken by other
+            // files, those stay and the copy fails with a message.
             if (const auto err = copyFile(f, target)) {
                 result.error = QStringLiteral("写入失败 ") + fileName(f) + QStringLiteral("：") + *err;
                 return result; // the record stays as it was and nothing is removed

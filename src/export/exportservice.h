@@ -21,6 +21,11 @@ namespace mendral {
  * The record is kept per photo (by photo id), not per group number: group numbers change with
  * every regroup, and a record keyed by them could make a later sync delete the files of photos
  * that are still picked.
+ *
+ * A file takes its name in the export folder only once it is completely copied and on disk, so
+ * an export that is killed leaves no broken photo for an editor to import; the hidden partial
+ * copy it leaves is removed by the next export. Files the service did not write are never
+ * removed or replaced.
  */
 class ExportService {
 public:

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +20,7 @@ namespace mendral {
 namespace {
 
 constexpr size_t kChunk = 1 << 20;
+constexpr char kPartialSuffix[] = ".mendral-part";
 
 QString systemError(int err)
 {
@@ -79,6 +82,27 @@ bool writeFully(int fd, const char *buf, size_t n)
     return true;
 }
 
+// Gives from the name to, unless something already has that name: 0 or an errno.
+int renameNoReplace(const QByteArray &from, const QByteArray &to)
+{
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // File systems without the flag: a hard link refuses an existing name as well.
+    if (::link(from.constData(), to.constData()) == 0) {
+        ::unlink(from.constData());
+        return 0;
+    }
+    if (errno == EEXIST)
+        return EEXIST;
+    // No hard links either (FAT and its kin): look, then rename.
+    struct stat st {};
+    if (::lstat(to.constData(), &st) == 0)
+        return EEXIST;
+    return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+}
+
 } // namespace
 
 std::optional<QString> makePath(const QString &dir)
@@ -106,15 +130,26 @@ std::optional<QString> copyFile(const QString &source, const QString &target)
     if (::fstat(in.get(), &st) != 0)
         return systemError(errno);
     const QByteArray targetBytes = pathToBytes(target);
-    Fd out(::open(targetBytes.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    const QByteArray partial = pathToBytes(partialCopyPath(target));
+    auto openPartial = [&] {
+        return ::open(partial.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    };
+    int fd = openPartial();
+    if (fd < 0 && errno == EEXIST) {
+        // A copy that died before it was complete; the name is ours.
+        ::unlink(partial.constData());
+        fd = openPartial();
+    }
+    Fd out(fd);
     if (out.get() < 0)
         return systemError(errno);
-    std::vector<char> buf(kChunk);
     auto fail = [&](int err) -> std::optional<QString> {
-        ::close(out.release());
-        ::unlink(targetBytes.constData());
+        if (out.get() >= 0)
+            ::close(out.release());
+        ::unlink(partial.constData());
         return systemError(err);
     };
+    std::vector<char> buf(kChunk);
     for (;;) {
         const ssize_t n = readFully(in.get(), buf.data(), buf.size());
         if (n < 0)
@@ -126,11 +161,70 @@ std::optional<QString> copyFile(const QString &source, const QString &target)
     }
     const timespec times[2] = {st.st_atim, st.st_mtim};
     ::futimens(out.get(), times);
-    if (::close(out.release()) != 0) {
-        const int err = errno;
-        ::unlink(targetBytes.constData());
-        return systemError(err);
+    // On disk before it is given its name: a crash after the rename finds the whole file.
+    if (::fsync(out.get()) != 0 && errno != EINVAL)
+        return fail(errno);
+    if (::close(out.release()) != 0)
+        return fail(errno);
+    if (const int err = renameNoReplace(partial, targetBytes))
+        return fail(err);
+    return std::nullopt;
+}
+
+QString partialCopyPath(const QString &target)
+{
+    const qsizetype slash = target.lastIndexOf(QLatin1Char('/'));
+    return target.left(slash + 1) + QLatin1Char('.') + target.mid(slash + 1) +
+           QLatin1String(kPartialSuffix);
+}
+
+int removePartialCopies(const QString &dir)
+{
+    const QByteArray base = pathToBytes(dir) + '/';
+    DIR *d = ::opendir(base.constData());
+    if (!d)
+        return 0;
+    const size_t suffix = std::strlen(kPartialSuffix);
+    int removed = 0;
+    while (const dirent *e = ::readdir(d)) {
+        const size_t len = std::strlen(e->d_name);
+        if (len <= suffix + 1 || e->d_name[0] != '.' ||
+            std::memcmp(e->d_name + len - suffix, kPartialSuffix, suffix) != 0)
+            continue;
+        const QByteArray path = base + e->d_name;
+        struct stat st {};
+        if (::lstat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(path.constData()) == 0)
+            ++removed;
     }
+    ::closedir(d);
+    return removed;
+}
+
+std::optional<QString> writeFileAtomically(const QString &path, const QByteArray &bytes)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash > 0)
+        if (const auto err = makePath(path.left(slash)))
+            return err;
+    const QByteArray target = pathToBytes(path);
+    QByteArray temp = target + ".XXXXXX";
+    Fd out(::mkostemp(temp.data(), O_CLOEXEC));
+    if (out.get() < 0)
+        return systemError(errno);
+    auto fail = [&](int err) -> std::optional<QString> {
+        if (out.get() >= 0)
+            ::close(out.release());
+        ::unlink(temp.constData());
+        return systemError(err);
+    };
+    if (!writeFully(out.get(), bytes.constData(), size_t(bytes.size())))
+        return fail(errno);
+    if (::fsync(out.get()) != 0 && errno != EINVAL)
+        return fail(errno);
+    if (::close(out.release()) != 0)
+        return fail(errno);
+    if (::rename(temp.constData(), target.constData()) != 0)
+        return fail(errno);
     return std::nullopt;
 }
 

@@ -13,9 +13,28 @@ namespace mendral {
 /** Creates dir and its missing parents; an existing folder is fine. nullopt on success. */
 std::optional<QString> makePath(const QString &dir);
 
-/** Copies source to target (a new file), keeping the modification time. nullopt on success;
- *  on failure no partial target is left behind. */
+/**
+ * Copies source to target (a new file), keeping the modification time. nullopt on success.
+ * The bytes go to partialCopyPath(target) first, reach the disk, and only then take target's
+ * name, so target never names an incomplete file, not even when the process dies mid-copy.
+ * An existing target is never replaced (the copy fails instead).
+ */
 std::optional<QString> copyFile(const QString &source, const QString &target);
+
+/** Where copyFile writes target while copying: a hidden name beside it. */
+QString partialCopyPath(const QString &target);
+/**
+ * Removes the copies that copyFile left unfinished in dir (only names that partialCopyPath
+ * makes, only regular files). Returns how many it removed.
+ */
+int removePartialCopies(const QString &dir);
+
+/**
+ * Writes bytes to path through a temporary file beside it that is synced and renamed over the
+ * old file only once complete: a failed or interrupted write keeps the previous contents.
+ * Creates missing parent folders. nullopt on success, else the reason.
+ */
+std::optional<QString> writeFileAtomically(const QString &path, const QByteArray &bytes);
 
 bool removeFile(const QString &path);
 

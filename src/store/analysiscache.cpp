@@ -2,12 +2,11 @@
 
 #include "analysis/analyzer.h"
 #include "platform/bplist.h"
+#include "platform/fileops.h"
 #include "platform/filepath.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -290,17 +289,7 @@ bool save(const AnalysisCacheMap &cache, const QString &path)
     const QString target = resolve(path);
     if (target.isEmpty())
         return false;
-    QDir().mkpath(QFileInfo(target).absolutePath());
-    const QByteArray bytes = encode(cache);
-    // QSaveFile writes beside the target and renames over it only on a complete commit.
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return !writeFileAtomically(target, encode(cache));
 }
 
 } // namespace mendral::AnalysisCache

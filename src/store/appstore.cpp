@@ -21,11 +21,15 @@ AppStore::AppStore(StoreDialogs *dialogs, QSettings *settings, const QString &ca
     if (m_settings->contains(QStringLiteral("decidedFlatMode")))
         setDecidedFlatMode(m_settings->value(QStringLiteral("decidedFlatMode")).toBool());
     m_cache = AnalysisCache::load(m_cachePath);
+    m_decisions.setReport([this](const QString &text) { setErrorText(text); });
+    connect(this, &AppStore::groupsChanged, this, [this] { m_decisions.changed(); });
 }
 
 AppStore::~AppStore()
 {
     m_generation->fetch_add(1); // any import still running stops at its next check
+    m_decisions.setReport({});
+    m_decisions.leave(); // the last decisions reach the disk when the window closes
     for (QFuture<void> &f : m_pending)
         f.waitForFinished(); // its callbacks still point at this store
 }

@@ -8,6 +8,7 @@
 #include "model/photogroup.h"
 #include "store/analysiscache.h"
 #include "store/modelnotice.h"
+#include "store/decisionkeeper.h"
 #include "store/storedialogs.h"
 #include "store/timeleft.h"
 
@@ -58,6 +59,9 @@ public:
     /** Which models that analysis lacks, asked once an import (the program passes
      *  models::missing). Analyses made without them are cached as incomplete. */
     void setModelCheck(ModelNotice::Check check) { m_models.setCheck(std::move(check)); }
+    /** Decisions are kept on disk per source folder; a read-only store restores them but
+     *  writes nothing (the command line, unless it picks). */
+    void setDecisionsWritable(bool writable) { m_decisions.setWritable(writable); }
 
     // Observed fields.
     const std::vector<Photo> &photos() const { return m_photos; }
@@ -229,6 +233,7 @@ private:
     std::deque<UndoStep> m_undoStack;
     AnalysisCacheMap m_cache;
     TimeLeft m_timeLeft; // the analysis line's estimate
+    DecisionKeeper m_decisions{DecisionStore::folderBeside(m_cachePath), m_photos, m_groups};
     Analyzer::AnalyzeFunction m_analyze;
     ModelNotice m_models;
     // The newest import's number; older imports see they are superseded and stop.

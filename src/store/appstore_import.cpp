@@ -76,6 +76,7 @@ void AppStore::load(const QString &folder, int generation)
 {
     if (!isCurrent(generation))
         return;
+    m_decisions.leave(); // the folder being left keeps its latest decisions
     m_sourceFolder = folder;
     Q_EMIT exportStateChanged();
     setPhase(Phase::scanning);
@@ -131,6 +132,7 @@ void AppStore::afterScan(std::vector<Photo> photos, const QStringList &missingMo
         }
     }
     setPhotos(std::move(photos));
+    m_decisions.prepare(*m_sourceFolder, m_photos);
     setPhase(Phase::analyzing);
 
     std::vector<Photo> todo;
@@ -195,8 +197,16 @@ void AppStore::finishImport(int generation)
         return;
     setProgress(1.0);
     rebuildGroups(true);
+    const int restored = m_decisions.restore(m_groups);
+    if (restored > 0) {
+        Q_EMIT groupsChanged();
+        refreshSelectionPane();
+    }
     setPhase(Phase::ready);
-    setStatusText(summaryStatusText());
+    setStatusText(summaryStatusText() +
+                  (restored > 0 ? QStringLiteral(" · 已恢复上次的选择 ") + QString::number(restored) +
+                                      QStringLiteral(" 组")
+                                : QString()));
     Q_EMIT importFinished();
 }
 

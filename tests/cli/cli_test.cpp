@@ -1,7 +1,11 @@
+#include "platform/fileops.h"
 #include "support/clirun.h"
 #include "support/testfiles.h"
 #include "vision/neural.h"
 
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -99,4 +103,154 @@ TEST(CliModels, MissingModelsAreSaidOnStderrAndInTheCullWarnings)
     if (QString::fromUtf8(withModels.err).contains("scripts/setup"))
         GTEST_SKIP() << "models not installed here: " << withModels.err.constData();
     EXPECT_EQ(QJsonDocument::fromJson(withModels.out).object().value("warnings").toArray(), QJsonArray());
+}
+
+// ---- cull: the stored decisions, and an export that is killed ----------------------------
+
+namespace {
+
+// A run of cull with the program's data (analysis cache, decisions) under home.
+class CliCull : public ::testing::Test {
+protected:
+    QTemporaryDir home;
+    QString card() const { return home.path() + "/card"; }
+    QString decisionsDir() const { return home.path() + "/data/Mendral/decisions"; }
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_DATA_HOME", home.path() + "/data");
+        env.insert("XDG_CACHE_HOME", home.path() + "/cache");
+        env.insert("XDG_CONFIG_HOME", home.path() + "/config");
+        return env;
+    }
+    void start(QProcess &p, const QStringList &args) const
+    {
+        p.setProcessEnvironment(environment());
+        p.start(MENDRAL_CLI, QStringList{"cull"} + args);
+    }
+    CliRun cull(const QStringList &args) const
+    {
+        QProcess p;
+        start(p, args);
+        p.waitForFinished(120000);
+        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+    }
+    // Photos an hour apart (each a group of its own), padded to size bytes after the image.
+    void makeCard(int n, int size)
+    {
+        ASSERT_TRUE(mendral::test::makeDirectory(card()));
+        for (int i = 0; i < n; ++i) {
+            const QString p = card() + QString("/IMG_%1.JPG").arg(i);
+            ASSERT_TRUE(mendral::test::writeImage(p, 64, 48, QColor::fromHsv(i * 80, 200, 200)));
+            ASSERT_TRUE(mendral::test::writeExif(p, {QString("2024:05:01 %1:00:00").arg(10 + i), std::nullopt,
+                                                     std::nullopt, std::nullopt}));
+            QFile f(p);
+            ASSERT_TRUE(f.open(QIODevice::Append));
+            QByteArray padding(size - int(f.size()), '\0');
+            for (qsizetype k = 0; k < padding.size(); k += 4096)
+                padding[k] = char(k / 4096 + i);
+            f.write(padding);
+        }
+    }
+    static QJsonArray groupsOf(const CliRun &r)
+    {
+        return QJsonDocument::fromJson(r.out).object().value("groups").toArray();
+    }
+};
+
+// Names and contents of everything in a folder, hidden files included.
+QMap<QString, QByteArray> contents(const QString &dir)
+{
+    QMap<QString, QByteArray> out;
+    for (const QString &n : QDir(dir).entryList(QDir::Files | QDir::Hidden)) {
+        QFile f(dir + "/" + n);
+        f.open(QIODevice::ReadOnly);
+        out.insert(n, QCryptographicHash::hash(f.readAll(), QCryptographicHash::Md5));
+    }
+    return out;
+}
+
+} // namespace
+
+TEST_F(CliCull, ReadsTheStoredDecisionsAndWritesThemOnlyWhenItPicks)
+{
+    makeCard(3, 4000);
+    const CliRun look = cull({card(), "--json"});
+    ASSERT_EQ(look.exitCode, 0) << look.err.constData();
+    const QJsonArray before = groupsOf(look);
+    ASSERT_EQ(before.size(), 3);
+    for (const QJsonValue &g : before) {
+        EXPECT_EQ(g["picks"].toArray(), QJsonArray());
+        EXPECT_FALSE(g["skipped"].toBool());
+    }
+    EXPECT_TRUE(QDir(decisionsDir()).entryList(QDir::Files).isEmpty()); // looking writes nothing
+
+    const CliRun pick = cull({card(), "--export", home.path() + "/out", "--pick", "recommended"});
+    ASSERT_EQ(pick.exitCode, 0) << pick.err.constData();
+    EXPECT_EQ(QDir(decisionsDir()).entryList(QDir::Files).size(), 1);
+
+    const CliRun again = cull({card(), "--json"});
+    ASSERT_EQ(again.exitCode, 0);
+    const QJsonArray after = groupsOf(again);
+    ASSERT_EQ(after.size(), 3);
+    for (const QJsonValue &g : after)
+        EXPECT_EQ(g["picks"].toArray(), QJsonArray{g["recommended"].toInt()});
+    EXPECT_TRUE(QJsonDocument::fromJson(again.out).object().value("status").toString().endsWith("已恢复上次的选择 3 组"));
+}
+
+TEST_F(CliCull, AnExportKilledAtAnyMomentLeavesOnlyWholeFilesAndTheNextOneFinishesIt)
+{
+    makeCard(4, 16 << 20);
+    const QString ref = home.path() + "/ref", out = home.path() + "/out";
+    const QString refFolder = ref + "/精选_card", outFolder = out + "/精选_card";
+    // Files of the user's own in both: never removed, never replaced.
+    for (const QString &d : {refFolder, outFolder}) {
+        ASSERT_TRUE(QDir().mkpath(d));
+        ASSERT_TRUE(mendral::test::writeBytes(d + "/mine.txt", "notes"));
+        ASSERT_TRUE(mendral::test::writeBytes(d + "/IMG_2.JPG", "another photo"));
+    }
+    const CliRun whole = cull({card(), "--export", ref, "--pick", "recommended"});
+    ASSERT_EQ(whole.exitCode, 0) << whole.err.constData();
+    const auto expected = contents(refFolder);
+    ASSERT_EQ(expected.size(), 6) << QStringList(expected.keys()).join(' ').toStdString();
+
+    // Kill halfway through the first copy, halfway through the second, and once three
+    // photos' worth of bytes are there; moments told by bytes, whatever the names.
+    const qint64 photo = QFileInfo(card() + "/IMG_0.JPG").size();
+    int killedMidCopy = 0;
+    for (const qint64 at : {photo / 2, photo + photo / 2, 3 * photo}) {
+        QProcess p;
+        start(p, {card(), "--export", out, "--pick", "recommended"});
+        ASSERT_TRUE(p.waitForStarted());
+        bool killed = false;
+        while (!killed && !p.waitForFinished(1)) {
+            qint64 bytes = 0;
+            bool partial = false;
+            for (const QFileInfo &f : QDir(outFolder).entryInfoList(QDir::Files | QDir::Hidden)) {
+                if (f.fileName() == "mine.txt" || f.fileName() == "IMG_2.JPG")
+                    continue;
+                bytes += f.size();
+                partial = partial || f.fileName().startsWith('.');
+            }
+            if (bytes >= at) {
+                p.kill(); // SIGKILL, as a crash or a pulled cable would
+                p.waitForFinished();
+                killed = true;
+                killedMidCopy += partial ? 1 : 0;
+            }
+        }
+        // Whatever was killed, every file under a real name is whole.
+        for (const QString &n : QDir(outFolder).entryList(QDir::Files)) {
+            if (n == "mine.txt" || n == "IMG_2.JPG")
+                continue;
+            const QString source = card() + "/" + QString(n).replace("-2.", ".");
+            EXPECT_TRUE(mendral::sameContents(outFolder + "/" + n, source)) << n.toStdString();
+        }
+    }
+    EXPECT_GT(killedMidCopy, 0); // the kills did land in the middle of a copy
+
+    const CliRun finish = cull({card(), "--export", out, "--pick", "recommended"});
+    ASSERT_EQ(finish.exitCode, 0) << finish.err.constData();
+    EXPECT_EQ(contents(outFolder), expected);
 }

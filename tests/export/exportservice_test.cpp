@@ -171,3 +171,24 @@ TEST_F(Export, PicksOutsideTheListArePassedOver)
     EXPECT_FALSE(r.error.has_value());
     EXPECT_EQ(destFiles(), QStringList{"a.jpg"});
 }
+
+TEST_F(Export, AKilledExportsPartialCopyIsRemovedAndNothingElse)
+{
+    const QString a = file("IMG_1.JPG", QByteArray(3000, 'a'));
+    ASSERT_TRUE(QDir().mkpath(dest()));
+    // What a killed export leaves, and names of the user's that only look alike.
+    ASSERT_TRUE(test::writeBytes(partialCopyPath(dest() + "/IMG_1.JPG"), QByteArray(1000, 'a')));
+    ASSERT_TRUE(test::writeBytes(dest() + "/IMG_1.JPG.mendral-part", "mine"));
+    ASSERT_TRUE(test::writeBytes(dest() + "/.IMG_9.JPG.part", "mine"));
+    const auto r = service.syncAll({group(0, {0}, {0})}, {photo(a)}, dest()).result();
+    EXPECT_FALSE(r.lastError.has_value());
+    EXPECT_EQ(QDir(dest()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              QStringList({".IMG_9.JPG.part", "IMG_1.JPG", "IMG_1.JPG.mendral-part"}));
+    EXPECT_TRUE(sameContents(a, dest() + "/IMG_1.JPG"));
+
+    // A copy never replaces a file that is there, and leaves nothing behind when it fails.
+    ASSERT_TRUE(test::writeBytes(dest() + "/taken.JPG", "mine"));
+    EXPECT_TRUE(copyFile(a, dest() + "/taken.JPG").has_value());
+    EXPECT_EQ(QFileInfo(dest() + "/taken.JPG").size(), 4);
+    EXPECT_FALSE(QFileInfo::exists(partialCopyPath(dest() + "/taken.JPG")));
+}

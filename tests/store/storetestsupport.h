@@ -27,6 +27,7 @@ struct AppStoreTestAccess {
         if (s.m_models.note(missing))
             Q_EMIT s.textsChanged();
     }
+    static DecisionKeeper &decisions(AppStore &s) { return s.m_decisions; }
 };
 
 namespace test {
@@ -83,6 +84,17 @@ inline bool waitUntil(const std::function<bool()> &done, int limitMs = 120000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     return true;
+}
+
+/** Imports folder and waits until the import has finished. */
+inline bool runImport(AppStore &store, const QString &folder)
+{
+    bool done = false;
+    auto c = QObject::connect(&store, &AppStore::importFinished, [&] { done = true; });
+    store.start(folder);
+    const bool ok = waitUntil([&] { return done; });
+    QObject::disconnect(c);
+    return ok;
 }
 
 /** A store with settings and cache in a temporary folder. */

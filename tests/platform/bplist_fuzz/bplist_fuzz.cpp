@@ -1,9 +1,10 @@
 // libFuzzer entry point: feeds arbitrary bytes to the property-list reader and to the
-// analysis-cache decoder. The bytes are wrapped without copying, so any read past the end
+// decoders of the analysis cache and the decisions files. The bytes are wrapped without copying, so any read past the end
 // lands in the sanitizer's red zone.
 
 #include "platform/bplist.h"
 #include "store/analysiscache.h"
+#include "store/decisionstore.h"
 
 #include <QDir>
 #include <QFile>
@@ -46,6 +47,13 @@ void writeSeeds(const QString &dir)
     d.emplace_back("s", QStringLiteral("x中"));
     d.emplace_back("d", QByteArray(20, 'z'));
     writeSeed(dir, QStringLiteral("types"), bplist::write(d));
+
+    FolderDecisions decisions;
+    decisions.folder = QStringLiteral("/card");
+    decisions.photos = {{{QStringLiteral("IMG_1.JPG"), 4000, 1.7e9}, true},
+                        {{QStringLiteral("子/IMG_2.CR3"), 25'000'000, 0}, false}};
+    decisions.skippedGroups = {{1}};
+    writeSeed(dir, QStringLiteral("decisions"), DecisionStore::encode(decisions));
 }
 
 } // namespace
@@ -63,5 +71,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     (void)bplist::read(bytes);
     (void)AnalysisCache::decode(bytes);
+    (void)DecisionStore::decode(bytes);
     return 0;
 }

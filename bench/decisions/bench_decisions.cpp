@@ -1,0 +1,142 @@
+// One save of the decisions of a 20,000-photo folder, as the store makes it after a keystroke:
+// gathering them from the groups (on the main thread), encoding and the synced atomic write (on
+// the keeper's thread). Every group is decided, the largest file such a folder gives. Prints
+// wall and CPU times and their ratio to a synced plain write of the same number of bytes,
+// measured in the same run; and the read and restore an import does. Medians of five runs.
+
+#include "store/decisionstore.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <unistd.h>
+
+using namespace mendral;
+
+namespace {
+
+struct Time {
+    double wall = 0;
+    double cpu = 0;
+};
+
+double cpuNow()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+Time once(const std::function<void()> &work)
+{
+    QElapsedTimer wall;
+    const double cpu0 = cpuNow();
+    wall.start();
+    work();
+    return Time{double(wall.nsecsElapsed()) / 1e9, cpuNow() - cpu0};
+}
+
+// A running program saves again and again: the median of five runs after one to warm up.
+Time measure(const std::function<void()> &work)
+{
+    once(work);
+    std::vector<Time> runs;
+    for (int i = 0; i < 5; ++i)
+        runs.push_back(once(work));
+    auto median = [&](auto field) {
+        std::vector<double> v;
+        for (const Time &t : runs)
+            v.push_back(t.*field);
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    return Time{median(&Time::wall), median(&Time::cpu)};
+}
+
+void report(const char *what, Time t, Time base)
+{
+    std::printf("%-10s wall %7.4f s (%5.1fx baseline %7.4f s)   cpu %7.4f s (%5.1fx baseline %7.4f s)\n",
+                what, t.wall, t.wall / base.wall, base.wall, t.cpu, t.cpu / base.cpu, base.cpu);
+}
+
+} // namespace
+
+int main()
+{
+    constexpr int kPhotos = 20000, kGroupSize = 5;
+    const QString folder = QStringLiteral("/media/card/DCIM");
+    std::vector<Photo> photos;
+    IdentityMap identities;
+    photos.reserve(kPhotos);
+    for (int i = 0; i < kPhotos; ++i) {
+        const QString rel = QStringLiteral("%1CANON/IMG_%2.CR3").arg(100 + i / 9999).arg(i % 9999, 4, 10, QChar('0'));
+        photos.emplace_back(folder + QLatin1Char('/') + rel, QStringList(), 1.7e9 + i, 25'000'000 + i, 6000, 4000, true);
+        identities.emplace(photos.back().id, PhotoIdentity{rel, photos.back().fileSize, 1.7e9 + i});
+    }
+    // Two of five picked in one group, the next one skipped, and so on.
+    std::vector<PhotoGroup> groups;
+    for (int g = 0; g * kGroupSize < kPhotos; ++g) {
+        PhotoGroup group;
+        group.id = g;
+        for (int k = 0; k < kGroupSize; ++k)
+            group.indices.push_back(g * kGroupSize + k);
+        if (g % 2 == 0)
+            group.picks = {0, 3};
+        else
+            group.skipped = true;
+        groups.push_back(std::move(group));
+    }
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("decisions.plist");
+    FolderDecisions decisions;
+    QByteArray encoded;
+    const Time collect = measure([&] { decisions = DecisionStore::collect(folder, photos, groups, identities); });
+    const Time encode = measure([&] { encoded = DecisionStore::encode(decisions); });
+    bool saved = false;
+    const Time save = measure([&] {
+        saved = !DecisionStore::save(path, DecisionStore::collect(folder, photos, groups, identities));
+    });
+
+    const QByteArray blob(encoded.size(), 'x');
+    const QString rawPath = dir.filePath("raw.bin");
+    const Time rawWrite = measure([&] {
+        QFile f(rawPath);
+        if (f.open(QIODevice::WriteOnly)) {
+            f.write(blob);
+            f.flush();
+            ::fdatasync(f.handle());
+        }
+    });
+
+    std::vector<PhotoGroup> fresh = groups;
+    for (PhotoGroup &g : fresh) {
+        g.picks.clear();
+        g.skipped = false;
+    }
+    int restored = 0;
+    std::vector<PhotoGroup> back;
+    const Time read = measure([&] {
+        back = fresh;
+        const auto r = DecisionStore::read(path, folder);
+        restored = r.decisions ? DecisionStore::restore(back, photos, identities, *r.decisions) : 0;
+    });
+
+    bool same = saved && restored == int(groups.size());
+    for (size_t i = 0; same && i < groups.size(); ++i)
+        same = back[i].picks == groups[i].picks && back[i].skipped == groups[i].skipped;
+    std::printf("decisions: %d photos in %d groups, all decided, %.2f MB\n", kPhotos, int(groups.size()),
+                double(encoded.size()) / 1e6);
+    std::printf("baseline: a synced plain write of the same number of bytes\n");
+    report("collect", collect, rawWrite);
+    report("encode", encode, rawWrite);
+    report("save", save, rawWrite);
+    report("restore", read, rawWrite);
+    std::printf("round trip: %s\n", same ? "equal" : "DIFFERENT");
+    return same ? 0 : 1;
+}
