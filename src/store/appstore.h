@@ -88,6 +88,8 @@ public:
     /** What the user is told once an import found models missing (announced by textsChanged);
      *  empty while every model is there. */
     const QString &modelNotice() const { return m_models.text(); }
+    /** Groups whose decisions the current folder's import brought back from disk. */
+    int restoredGroupCount() const { return m_decisions.restoredGroups(); }
 
     void setErrorText(std::optional<QString> text);
     void setFilter(GroupFilter filter);

@@ -63,6 +63,7 @@ int DecisionKeeper::restore(std::vector<PhotoGroup> &groups)
     m_identities = std::move(prepared.identities);
     m_absent = FolderDecisions();
     m_folder = m_preparedFolder;
+    m_restored = 0;
     m_dirty = false;
     m_failureReported = false;
     m_damaged = prepared.stored.damaged;
@@ -75,7 +76,8 @@ int DecisionKeeper::restore(std::vector<PhotoGroup> &groups)
     if (!prepared.stored.decisions)
         return 0;
     m_absent = DecisionStore::absentFrom(*prepared.stored.decisions, m_identities);
-    return DecisionStore::restore(groups, m_photos, m_identities, *prepared.stored.decisions);
+    m_restored = DecisionStore::restore(groups, m_photos, m_identities, *prepared.stored.decisions);
+    return m_restored;
 }
 
 void DecisionKeeper::changed()
@@ -93,6 +95,7 @@ void DecisionKeeper::leave()
 {
     writeNow();
     m_folder.reset();
+    m_restored = 0;
     m_prepared = QFuture<Prepared>(); // a superseded import's reading is dropped
     m_identities.clear();
     m_absent = FolderDecisions();

@@ -49,6 +49,8 @@ public:
      * own list) and keeps the folder from now on. Returns how many groups got decisions back.
      */
     int restore(std::vector<PhotoGroup> &groups);
+    /** How many groups the last restore gave decisions back; 0 once the folder is left. */
+    int restoredGroups() const { return m_restored; }
     /** The kept folder's decisions changed. */
     void changed();
     /** Writes what is not written yet and stops keeping the folder. */
@@ -77,6 +79,7 @@ private:
     QFuture<Prepared> m_prepared;
     IdentityMap m_identities;
     FolderDecisions m_absent; // stored decisions of photos this import does not hold
+    int m_restored = 0;
     bool m_damaged = false;   // the file could not be read and is still in its place
     bool m_dirty = false;
     bool m_failureReported = false;

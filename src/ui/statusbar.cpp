@@ -42,6 +42,9 @@ StatusBar::StatusBar(AppStore &store, QWidget *parent) : QWidget(parent), m_stor
     pickedRow->addWidget(m_pickedText);
     row->addWidget(m_picked);
 
+    m_restored = makeLabel(QString(), 11, QFont::Normal, theme::secondary(), this);
+    row->addWidget(m_restored);
+
     m_synced = makeLabel(QString(), 11, QFont::Normal, theme::secondary(), this);
     row->addWidget(m_synced);
 
@@ -52,7 +55,7 @@ StatusBar::StatusBar(AppStore &store, QWidget *parent) : QWidget(parent), m_stor
 
     connect(m_reveal, &QPushButton::clicked, this, [this] { m_store.revealDestination(); });
     for (auto signal : {&AppStore::exportStateChanged, &AppStore::groupsChanged, &AppStore::photosChanged,
-                        &AppStore::textsChanged})
+                        &AppStore::textsChanged, &AppStore::phaseChanged})
         connect(&m_store, signal, this, &StatusBar::refresh);
     refresh();
 }
@@ -65,6 +68,9 @@ void StatusBar::refresh()
     const int picked = m_store.pickedCount();
     m_picked->setVisible(picked >= 1);
     m_pickedText->setText(QStringLiteral("已选 ") + QString::number(picked) + QStringLiteral(" 张"));
+    const int restored = m_store.phase() == Phase::ready ? m_store.restoredGroupCount() : 0;
+    m_restored->setVisible(restored >= 1);
+    m_restored->setText(QStringLiteral("已恢复上次的选择 ") + QString::number(restored) + QStringLiteral(" 组"));
     const int synced = m_store.syncedCount();
     m_synced->setVisible(synced >= 1);
     m_synced->setText(QStringLiteral("本次已导出 ") + QString::number(synced) + QStringLiteral(" 个文件"));

@@ -24,6 +24,7 @@ public:
     QWidget *pickedLabel() const { return m_picked; }
     QLabel *pickedText() const { return m_pickedText; }
     QLabel *syncedLabel() const { return m_synced; }
+    QLabel *restoredLabel() const { return m_restored; }
     QPushButton *revealButton() const { return m_reveal; }
     /** The missing-models notice (hidden while there is none). */
     ElidedLabel *modelNoticeLabel() const { return m_modelNotice; }
@@ -38,6 +39,7 @@ private:
     ElidedLabel *m_destination = nullptr;
     QWidget *m_picked = nullptr;
     QLabel *m_pickedText = nullptr;
+    QLabel *m_restored = nullptr;
     QLabel *m_synced = nullptr;
     QPushButton *m_reveal = nullptr;
     QWidget *m_noticeRow = nullptr;

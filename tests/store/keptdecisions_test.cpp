@@ -101,6 +101,7 @@ TEST_F(KeptDecisions, ComeBackInANewStoreAndFollowThePhotosIntoOtherGroups)
         EXPECT_FALSE(g["A0"].skipped);
         EXPECT_TRUE(g["B0"].skipped);
         EXPECT_EQ(s->statusText(), restoredStatus(*s, 2));
+        EXPECT_EQ(s->restoredGroupCount(), 2); // what the window's status bar shows
         EXPECT_FALSE(s->canUndo());
     }
 
