@@ -45,7 +45,7 @@ QString findDataDirectory(const char *variable, const QString &kind, const QStri
     if (systemDirs.isEmpty())
         systemDirs = QStringLiteral("/usr/local/share:/usr/share");
     for (const QString &dir : systemDirs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
-        if (QDir::isAbsolutePath(dir)) // the specification says to ignore relative entries
+        if (QDir::isAbsolutePath(dir)) // the XDG base directory rules ignore relative entries
             candidates << QDir::cleanPath(dir + QStringLiteral("/mendral/") + kind);
     for (const QString &candidate : candidates)
         if (holdsAny(candidate, probes))
