@@ -40,7 +40,7 @@ QString findDataDirectory(const char *variable, const QString &kind, const QStri
     QStringList candidates;
     if (!executableDir.isEmpty())
         candidates << QDir::cleanPath(executableDir + QStringLiteral("/../share/mendral/") + kind);
-    // An unset or empty XDG_DATA_DIRS means the default of the base directory specification.
+    // An unset or empty XDG_DATA_DIRS stands for the desktop default, /usr/local/share:/usr/share.
     QString systemDirs = qEnvironmentVariable("XDG_DATA_DIRS");
     if (systemDirs.isEmpty())
         systemDirs = QStringLiteral("/usr/local/share:/usr/share");
