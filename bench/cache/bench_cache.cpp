@@ -5,13 +5,14 @@
 
 #include "store/analysiscache.h"
 
+#include "../support/benchtime.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <cmath>
 #include <cstdio>
-#include <ctime>
 #include <functional>
 #include <random>
 #include <unistd.h>
@@ -57,31 +58,16 @@ AnalysisCacheMap makeCache(int entries)
     return cache;
 }
 
-struct Time {
-    double wall = 0;
-    double cpu = 0;
-};
-
-double cpuNow()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
+using bench::Time;
 
 Time measure(const std::function<void()> &work)
 {
-    QElapsedTimer wall;
-    const double cpu0 = cpuNow();
-    wall.start();
-    work();
-    return Time{double(wall.nsecsElapsed()) / 1e9, cpuNow() - cpu0};
+    return bench::timeOnce(work);
 }
 
 void report(const char *what, Time t, Time base)
 {
-    std::printf("%-10s wall %6.3f s (%5.1fx baseline %6.3f s)   cpu %6.3f s (%5.1fx baseline %6.3f s)\n",
-                what, t.wall, t.wall / base.wall, base.wall, t.cpu, t.cpu / base.cpu, base.cpu);
+    bench::report(what, t, base, 3);
 }
 
 } // namespace

@@ -6,13 +6,14 @@
 
 #include "store/decisionstore.h"
 
+#include "../support/benchtime.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <functional>
 #include <unistd.h>
 
@@ -20,48 +21,16 @@ using namespace mendral;
 
 namespace {
 
-struct Time {
-    double wall = 0;
-    double cpu = 0;
-};
+using bench::Time;
 
-double cpuNow()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-Time once(const std::function<void()> &work)
-{
-    QElapsedTimer wall;
-    const double cpu0 = cpuNow();
-    wall.start();
-    work();
-    return Time{double(wall.nsecsElapsed()) / 1e9, cpuNow() - cpu0};
-}
-
-// A running program saves again and again: the median of five runs after one to warm up.
 Time measure(const std::function<void()> &work)
 {
-    once(work);
-    std::vector<Time> runs;
-    for (int i = 0; i < 5; ++i)
-        runs.push_back(once(work));
-    auto median = [&](auto field) {
-        std::vector<double> v;
-        for (const Time &t : runs)
-            v.push_back(t.*field);
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    };
-    return Time{median(&Time::wall), median(&Time::cpu)};
+    return bench::timeMedian(work); // a running program saves again and again
 }
 
 void report(const char *what, Time t, Time base)
 {
-    std::printf("%-10s wall %7.4f s (%5.1fx baseline %7.4f s)   cpu %7.4f s (%5.1fx baseline %7.4f s)\n",
-                what, t.wall, t.wall / base.wall, base.wall, t.cpu, t.cpu / base.cpu, base.cpu);
+    bench::report(what, t, base, 4);
 }
 
 } // namespace
