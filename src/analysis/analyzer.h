@@ -15,28 +15,22 @@
 namespace mendral::Analyzer {
 
 /** Version of what analyze() computes; cached analyses of another version are recomputed. */
-inline constexpr int analysisVersion = 12;
+inline constexpr int analysisVersion = 13;
 
 /**
- * The analysis record of one image file: grey statistics of the 900-pixel rendition, the scene
- * print of its centre square, faces with quality, eyes and prints, hair and torso colours of the
+ * The analysis record of one image file: exposure of the 900-pixel rendition, focus of the
+ * scene and the subjects' faces at 1200 pixels, the scene print of its centre square, faces with quality, eyes and prints, hair and torso colours of the
  * main face, and the people count. Nothing only when no rendition of the file can be made;
  * every later failure leaves its fields at their empty values. Re-entrant.
  */
 std::optional<PhotoAnalysis> analyze(const QString &url, const Vision &vision = defaultVision());
 
 /**
- * The sharpness figure of a photo: the Laplacian variance of its grey copy, as if the photo's
- * mean brightness were mid-grey. A brighter exposure of the same frame multiplies every grey
- * difference, and the variance with its square: a frame shot 1.7 EV over measured twice the
- * variance of the same frame exposed right, and so looked sharper than it. Scaled by the mean,
- * the figure follows the focus and the blur and no longer the exposure. Darker frames are not
- * raised above the figure they would have at a mean of 0.4: an under-exposed frame's detail is
- * largely noise, and raising it made a frame shot 2 EV under (mean 0.16–0.31) measure sharper
- * than its burst's sharp frame in 10 of 70 bursts of the benchmark card; with the mean counted
- * as at least 0.4, in none, and the sharp frame measured sharpest in 69.
+ * The sharpness figure of a photo, 1000 times a focus ratio (see focusRatio): of the scene, or
+ * with faces found 0.7 of the subjects' faces' ratio and 0.3 of the scene's. 0 when neither
+ * could be read. Exposure and framing move it little; blur lowers it.
  */
-float sharpnessFigure(const GrayStats &stats);
+float sharpnessFigure(std::optional<float> sceneFocus, std::optional<float> faceFocus);
 
 /** One detected face as the analysis saw it, for reports. */
 struct FaceReport {
@@ -57,9 +51,10 @@ std::optional<PhotoAnalysis> analyze(const QString &url, const Vision &vision,
 std::optional<std::vector<float>> vector(const FeaturePrint &from);
 
 /**
- * Openness (0…1) of the less open eye of `face`, measured on `image` (the 900-pixel
- * rendition): landmarks on a square 1.9 times the face's side, scaled to at most 160 pixels.
- * Nothing when the square is under 24 pixels, no face or no eyes are found there.
+ * Openness (0…1) of the less open eye of `face`, measured on `image` (the 2400-pixel
+ * rendition): landmarks on a square 1.9 times the face's side, scaled to at most 240 pixels.
+ * Nothing when the square is under 24 pixels, no face or no eyes are found there, or the
+ * vision component finds the eye outlines unsteady.
  */
 std::optional<float> eyeOpenScore(const FaceObservation &face, const QImage &image,
                                   const Vision &vision = defaultVision());

@@ -109,14 +109,15 @@ std::optional<float> eyeOpenScore(const FaceObservation &face, const QImage &ima
     const QRect rect = toPixelRect(squareAround(face.boundingBox, 1.9), image.width(), image.height());
     if (rect.width() < 24 || rect.height() < 24)
         return std::nullopt;
-    const QImage scaled = resized(cropIn(image, rect), 160);
+    const QImage scaled = resized(cropIn(image, rect), 240);
     if (scaled.isNull())
         return std::nullopt;
     const std::optional<std::vector<FaceLandmarks>> marks = vision.detectLandmarks(scaled);
     if (!marks || marks->empty())
         return std::nullopt;
     const FaceLandmarks &first = marks->front();
-    if (!first.leftEye || !first.rightEye || first.leftEye->size() < 4 || first.rightEye->size() < 4)
+    if (!first.eyesSteady || !first.leftEye || !first.rightEye || first.leftEye->size() < 4
+        || first.rightEye->size() < 4)
         return std::nullopt;
     return std::min(openness(*first.leftEye), openness(*first.rightEye));
 }

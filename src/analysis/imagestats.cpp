@@ -56,11 +56,16 @@ QImage centerSquare(const QImage &image)
 
 QImage grayCopy(const QImage &image)
 {
+    return grayAt(image, grayLongSide);
+}
+
+QImage grayAt(const QImage &image, int maxSide)
+{
     const int w = image.width();
     const int h = image.height();
-    if (image.isNull() || w < 9 || h < 9)
+    if (image.isNull() || w < 9 || h < 9 || maxSide < minSide)
         return {};
-    const double f = std::min(double(grayLongSide) / double(std::max(w, h)), 1.0);
+    const double f = std::min(double(maxSide) / double(std::max(w, h)), 1.0);
     const int gw = flooredSide(f * w);
     const int gh = flooredSide(f * h);
 
@@ -109,14 +114,15 @@ std::optional<GrayStats> grayStats(const QImage &image)
     }
 
     float sum = 0, sumSquares = 0, graySum = 0;
-    size_t clipped = 0;
+    size_t dark = 0, bright = 0;
     for (size_t i = 0; i < n; ++i) {
         sum += lap[i];
         sumSquares += lap[i] * lap[i];
         graySum += g[i];
-        if (g[i] <= 5.0f || g[i] >= 250.0f)
-            ++clipped;
+        dark += g[i] <= 5.0f;
+        bright += g[i] >= 250.0f;
     }
+    const size_t clipped = dark + bright;
     const float count = float(n);
     const float mean = sum / count;
     const float meanSquare = sumSquares / count;
@@ -127,6 +133,8 @@ std::optional<GrayStats> grayStats(const QImage &image)
     const float brightness = graySum / count / 255.0f;
     stats.brightness = brightness;
     const float clip = float(clipped) / count;
+    stats.highlights = float(bright) / count;
+    stats.shadows = float(dark) / count;
     // Mean brightness between 0.16 and 0.84 costs nothing; the cost grows towards black or white.
     float midTone = 0.16f;
     if (brightness >= 0.0f && brightness < 1.0f)

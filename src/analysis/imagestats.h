@@ -11,6 +11,8 @@ struct GrayStats {
     float laplacianVariance = 0; // variance of the 4-neighbour Laplacian, grey levels squared, >= 0
     float exposureScore = 0;     // 0…1; 1 = nothing clipped and mean brightness well inside the range
     float brightness = 0;        // mean grey level / 255
+    float highlights = 0;        // share of pixels at 250 or above
+    float shadows = 0;           // share of pixels at 5 or below
 };
 
 /**
@@ -28,6 +30,9 @@ QImage centerSquare(const QImage &image);
  * 8. Transparent parts count as black. Null for images narrower than 9 pixels either way.
  */
 QImage grayCopy(const QImage &image);
+
+/** The same grey copy at most `maxSide` pixels on its long side (never enlarged). */
+QImage grayAt(const QImage &image, int maxSide);
 
 /** Laplacian variance and exposure score of the image's grey copy; nothing when there is none. */
 std::optional<GrayStats> grayStats(const QImage &image);

@@ -44,6 +44,9 @@ QJsonObject analysisJson(const PhotoAnalysis &a)
         facePrints.append(floats(print));
     return QJsonObject{{"sharpness", number(a.sharpness)},
                        {"exposure", number(a.exposure)},
+                       {"brightness", number(a.brightness)},
+                       {"highlights", number(a.highlights)},
+                       {"shadows", number(a.shadows)},
                        {"faceCount", a.faceCount},
                        {"faceQuality", number(a.faceQuality)},
                        {"eyeOpen", number(a.eyeOpen)},

@@ -30,6 +30,9 @@ void Photo::apply(const PhotoAnalysis &a)
 {
     sharpness = a.sharpness;
     exposure = a.exposure;
+    brightness = a.brightness;
+    highlights = a.highlights;
+    shadows = a.shadows;
     faceCount = a.faceCount;
     faceQuality = a.faceQuality;
     eyeOpen = a.eyeOpen;
@@ -44,8 +47,22 @@ void Photo::apply(const PhotoAnalysis &a)
 
 PhotoAnalysis Photo::analysis() const
 {
-    return PhotoAnalysis{sharpness, exposure,    faceCount,  faceQuality, eyeOpen, featurePrint,
-                         facePrints, mainFaceSide, humanCount, hairPrint,   torsoPrint};
+    PhotoAnalysis a;
+    a.sharpness = sharpness;
+    a.exposure = exposure;
+    a.brightness = brightness;
+    a.highlights = highlights;
+    a.shadows = shadows;
+    a.faceCount = faceCount;
+    a.faceQuality = faceQuality;
+    a.eyeOpen = eyeOpen;
+    a.featurePrint = featurePrint;
+    a.facePrints = facePrints;
+    a.mainFaceSide = mainFaceSide;
+    a.humanCount = humanCount;
+    a.hairPrint = hairPrint;
+    a.torsoPrint = torsoPrint;
+    return a;
 }
 
 } // namespace mendral

@@ -27,6 +27,9 @@ struct Photo {
 
     float sharpness = 0.0f;
     float exposure = 1.0f;
+    float brightness = -1.0f; // -1: not measured
+    float highlights = 0.0f;
+    float shadows = 0.0f;
     int faceCount = 0;
     float faceQuality = 0.0f;
     float eyeOpen = -1.0f;

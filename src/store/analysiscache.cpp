@@ -35,9 +35,12 @@ bplist::Value encodeAnalysis(const PhotoAnalysis &a)
         faces.push_back(floats(print));
 
     bplist::Dict d;
-    d.reserve(11);
+    d.reserve(14);
     d.emplace_back("sharpness", a.sharpness);
     d.emplace_back("exposure", a.exposure);
+    d.emplace_back("brightness", a.brightness);
+    d.emplace_back("highlights", a.highlights);
+    d.emplace_back("shadows", a.shadows);
     d.emplace_back("faceCount", a.faceCount);
     d.emplace_back("faceQuality", a.faceQuality);
     d.emplace_back("eyeOpen", a.eyeOpen);
@@ -82,6 +85,12 @@ std::optional<float> single(const Reader &r, std::optional<uint64_t> ref)
     return float(*v);
 }
 
+// An optional real: absent gives `absent`, present must decode.
+std::optional<float> optionalSingle(const Reader &r, std::optional<uint64_t> ref, float absent)
+{
+    return ref ? single(r, ref) : std::optional<float>(absent);
+}
+
 std::optional<std::vector<float>> floatArray(const Reader &r, std::optional<uint64_t> ref)
 {
     const auto items = ref ? r.arrayItems(*ref) : std::nullopt;
@@ -117,6 +126,10 @@ std::optional<PhotoAnalysis> decodeAnalysis(const Reader &r, uint64_t ref)
         return std::nullopt;
     const auto sharpness = single(r, r.find(*d, QLatin1StringView("sharpness")));
     const auto exposure = single(r, r.find(*d, QLatin1StringView("exposure")));
+    // Files written before the exposure parts were kept have none: absent is fine.
+    const auto brightness = optionalSingle(r, r.find(*d, QLatin1StringView("brightness")), -1.0f);
+    const auto highlights = optionalSingle(r, r.find(*d, QLatin1StringView("highlights")), 0.0f);
+    const auto shadows = optionalSingle(r, r.find(*d, QLatin1StringView("shadows")), 0.0f);
     const auto faceCount = smallInteger(r, r.find(*d, QLatin1StringView("faceCount")));
     const auto faceQuality = single(r, r.find(*d, QLatin1StringView("faceQuality")));
     const auto eyeOpen = single(r, r.find(*d, QLatin1StringView("eyeOpen")));
@@ -129,13 +142,16 @@ std::optional<PhotoAnalysis> decodeAnalysis(const Reader &r, uint64_t ref)
         const auto f = r.find(*d, QLatin1StringView("facePrints"));
         return f ? r.arrayItems(*f) : std::nullopt;
     }();
-    if (!sharpness || !exposure || !faceCount || !faceQuality || !eyeOpen || !featurePrint ||
+    if (!sharpness || !exposure || !brightness || !highlights || !shadows || !faceCount || !faceQuality || !eyeOpen || !featurePrint ||
         !mainFaceSide || !humanCount || !hairPrint || !torsoPrint || !faces)
         return std::nullopt;
 
     PhotoAnalysis a;
     a.sharpness = *sharpness;
     a.exposure = *exposure;
+    a.brightness = *brightness;
+    a.highlights = *highlights;
+    a.shadows = *shadows;
     a.faceCount = *faceCount;
     a.faceQuality = *faceQuality;
     a.eyeOpen = *eyeOpen;

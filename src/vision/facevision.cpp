@@ -5,6 +5,8 @@
 #include "vision/facequality.h"
 #include "vision/faceshape.h"
 
+#include <cmath>
+
 namespace mendral {
 
 namespace {
@@ -22,6 +24,69 @@ EyePoints eyeOf(const FaceShape &shape, int first)
     for (int i = 0; i < 6; ++i)
         eye[i] = shape[first + i];
     return eye;
+}
+
+// The landmark model places its points on whole pixels of a 240-pixel face, a step of about
+// 0.1 in openness, and a fit follows where the box starts it. So the eyes are fitted from the
+// detector's box and from four boxes moved or scaled by 5 %; their mean outline is what is
+// measured, and fits that disagree say the outline is a guess (a face looking down, a turned
+// or half-hidden face, a small or blurred one).
+struct Nudge {
+    double dx, dy, scale;
+};
+constexpr Nudge kNudges[] = {{0, 0, 1}, {-0.05, 0, 1}, {0.05, 0, 1}, {0, -0.05, 1.05}, {0, 0.05, 0.95}};
+// Fits whose eye ratios span more than this (dlib units; about 0.4 in openness) disagree.
+constexpr double kUnsteadyRatioSpan = 0.08;
+// A nose tip this far off the middle of the eye corners (share of their distance) is a turned
+// head: the far eye is foreshortened and its outline unreliable.
+constexpr double kTurnedHead = 0.3;
+
+QRectF nudged(const QRectF &box, const Nudge &n)
+{
+    const QPointF centre = box.center() + QPointF(n.dx * box.width(), n.dy * box.height());
+    const QSizeF size = box.size() * n.scale;
+    return {centre - QPointF(size.width() / 2, size.height() / 2), size};
+}
+
+struct EyeFit {
+    EyePoints left{}, right{};
+    bool steady = false;
+    bool found = false;
+};
+
+EyeFit fitEyes(const QImage &image, const QRectF &box)
+{
+    EyeFit fit;
+    std::vector<FaceShape> shapes;
+    for (const Nudge &n : kNudges)
+        if (const std::optional<FaceShape> shape = faceShape68(image, nudged(box, n)))
+            shapes.push_back(*shape);
+    if (shapes.empty())
+        return fit;
+    fit.found = true;
+    double minL = 1e9, maxL = -1e9, minR = 1e9, maxR = -1e9;
+    QPointF nose;
+    for (const FaceShape &s : shapes) {
+        const EyePoints l = eyeOf(s, shape68::leftEyeFirst), r = eyeOf(s, shape68::rightEyeFirst);
+        for (int i = 0; i < 6; ++i) {
+            fit.left[i] += l[i] / double(shapes.size());
+            fit.right[i] += r[i] / double(shapes.size());
+        }
+        nose += s[shape68::noseTip] / double(shapes.size());
+        const double rl = eyeAspectRatio(l), rr = eyeAspectRatio(r);
+        minL = std::min(minL, rl), maxL = std::max(maxL, rl);
+        minR = std::min(minR, rr), maxR = std::max(maxR, rr);
+    }
+    // Outer corners: the subject's right eye starts at image left, the left eye ends at image right.
+    const QPointF a = fit.right[0], b = fit.left[3];
+    const double span = std::hypot(b.x() - a.x(), b.y() - a.y());
+    const QPointF mid = (a + b) / 2.0;
+    const double off = span > 1e-9
+        ? std::abs((nose.x() - mid.x()) * (b.x() - a.x()) + (nose.y() - mid.y()) * (b.y() - a.y())) / (span * span)
+        : 1.0;
+    fit.steady = shapes.size() >= 3 && maxL - minL <= kUnsteadyRatioSpan
+        && maxR - minR <= kUnsteadyRatioSpan && off <= kTurnedHead;
+    return fit;
 }
 
 } // namespace
@@ -59,9 +124,11 @@ std::vector<FaceLandmarks> detectFaceLandmarks(const QImage &image)
         marks.boundingBox = toNormRect(face.box, image.width(), image.height());
         // Eye points are normalised to the reported box, which is clipped to the image.
         const QRectF box = face.box.intersected(QRectF(image.rect()));
-        if (const std::optional<FaceShape> shape = faceShape68(image, face.box)) {
-            marks.leftEye = calibratedEyeOutline(eyeOf(*shape, shape68::leftEyeFirst), box);
-            marks.rightEye = calibratedEyeOutline(eyeOf(*shape, shape68::rightEyeFirst), box);
+        const EyeFit fit = fitEyes(image, face.box);
+        if (fit.found) {
+            marks.leftEye = calibratedEyeOutline(fit.left, box);
+            marks.rightEye = calibratedEyeOutline(fit.right, box);
+            marks.eyesSteady = fit.steady;
         }
         result.push_back(std::move(marks));
     }

@@ -43,6 +43,9 @@ struct FaceLandmarks {
     // Eye outlines, points normalised to the face box (origin at its bottom left).
     std::optional<std::vector<QPointF>> leftEye;
     std::optional<std::vector<QPointF>> rightEye;
+    // False when the eye outlines cannot be trusted: fits on slightly moved boxes disagree, or
+    // the head is turned too far for both eyes to show their height.
+    bool eyesSteady = true;
 };
 
 struct FacesAndHumans {

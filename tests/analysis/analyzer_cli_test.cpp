@@ -29,7 +29,7 @@ AnalyzeRun analyze(const QStringList &args)
 
 } // namespace
 
-TEST(CliAnalyze, ListsTheElevenFieldsOfEachFile)
+TEST(CliAnalyze, ListsTheFieldsOfEachFile)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("plain.png");
@@ -40,7 +40,7 @@ TEST(CliAnalyze, ListsTheElevenFieldsOfEachFile)
     ASSERT_EQ(files.size(), 1);
     EXPECT_EQ(files[0]["path"].toString(), path);
     const QJsonObject a = files[0]["analysis"].toObject();
-    const QStringList keys{"sharpness", "exposure",   "faceCount",    "faceQuality",
+    const QStringList keys{"sharpness", "exposure", "brightness", "highlights", "shadows", "faceCount", "faceQuality",
                            "eyeOpen",   "featurePrint", "facePrints", "mainFaceSide",
                            "humanCount", "hairPrint", "torsoPrint"};
     EXPECT_EQ(a.keys().size(), keys.size());

@@ -156,14 +156,14 @@ TEST_F(AnalyzeRecord, TheLessOpenFaceDecidesTheEyes)
     EXPECT_EQ(open->eyeOpen, 1.0f);
 }
 
-TEST_F(AnalyzeRecord, EyesFromTheSmallRenditionFacePrintsFromTheLarge)
+TEST_F(AnalyzeRecord, EyesAndFacePrintsFromTheLargeRendition)
 {
     FakeVision vision;
     vision.found = FacesAndHumans{{faceAt(0.5, 0.5, 0.2, 0.2)}, 1};
     ASSERT_TRUE(Analyzer::analyze(photo(2000, 1000), vision).has_value());
-    // 1.9 × 0.2 of the 900 × 450 rendition is 342 × 171, scaled to 160 × 80.
+    // 1.9 × 0.2 of the 2000 × 1000 rendition is 760 × 380, scaled to 240 × 120.
     ASSERT_EQ(vision.landmarkSizes.size(), 1u);
-    EXPECT_EQ(vision.landmarkSizes[0], QSize(160, 80));
+    EXPECT_EQ(vision.landmarkSizes[0], QSize(240, 120));
     // 1.18 × 0.2 of the 2000 × 1000 rendition, unscaled.
     ASSERT_EQ(vision.facePrintSizes.size(), 1u);
     EXPECT_EQ(vision.facePrintSizes[0], QSize(472, 236));

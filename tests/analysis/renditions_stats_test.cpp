@@ -1,4 +1,5 @@
 #include "analysis/analyzer.h"
+#include "analysis/focus.h"
 #include "analysis/imagestats.h"
 
 #include <QImage>
@@ -75,6 +76,10 @@ TEST(GrayStats, ClipThresholdsAreInclusive)
     ASSERT_TRUE(clipped && kept);
     EXPECT_NEAR(clipped->exposureScore, 1.0f - 2.2f * 0.4f, 1e-5);
     EXPECT_EQ(kept->exposureScore, 1.0f);
+    // The two sides are kept apart for comparing a frame with its siblings.
+    EXPECT_NEAR(clipped->highlights, 0.2f, 1e-5);
+    EXPECT_NEAR(clipped->shadows, 0.2f, 1e-5);
+    EXPECT_EQ(kept->highlights + kept->shadows, 0.0f);
 }
 
 TEST(GrayStats, WhiteIsPenalisedAsMuchAsBlack)
@@ -197,55 +202,106 @@ TEST(CenterSquare, OddMarginRoundsDownAndPortraitCropsVertically)
 
 namespace {
 
-// A textured frame (levels 60…180, like a landscape's mid-tones with detail) and the same frame
-// with every level multiplied by `gain`, clipped to white as a camera clips an over-exposure.
-QImage texture(double gain)
+// A landscape-like frame: detail in every octave (value noise of cells 3…96 pixels, each
+// octave as strong as the next), levels about 40…200, and the same frame with its light
+// multiplied by `gain` and clipped, as a camera exposes it.
+QImage landscape(int w, int h, double gain = 1.0, double zoom = 1.0)
 {
-    QImage img(320, 240, QImage::Format_RGB32);
-    for (int y = 0; y < 240; ++y)
-        for (int x = 0; x < 320; ++x) {
-            const int base = 60 + (x * 37 + y * 91 + (x / 7) * (y / 5) * 13) % 121;
-            const int v = std::min(255, int(base * gain + 0.5));
-            img.setPixel(x, y, qRgb(v, v, v));
+    auto hash = [](int x, int y, int octave) {
+        uint32_t v = uint32_t(x) * 73856093u ^ uint32_t(y) * 19349663u ^ uint32_t(octave) * 83492791u;
+        v ^= v >> 13, v *= 0x5bd1e995u, v ^= v >> 15;
+        return double(v & 0xffff) / 65535.0 - 0.5;
+    };
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            double v = 0;
+            for (int o = 1, cell = 3; cell <= 96; ++o, cell *= 2) {
+                const double fx = (x - w / 2.0) / zoom / cell + 1000, fy = (y - h / 2.0) / zoom / cell + 1000;
+                const int ix = int(fx), iy = int(fy);
+                const double tx = fx - ix, ty = fy - iy;
+                const double top = hash(ix, iy, o) * (1 - tx) + hash(ix + 1, iy, o) * tx;
+                const double bottom = hash(ix, iy + 1, o) * (1 - tx) + hash(ix + 1, iy + 1, o) * tx;
+                v += top * (1 - ty) + bottom * ty;
+            }
+            const double level = std::clamp(120.0 + 40.0 * v, 0.0, 255.0) / 255.0;
+            const double light = std::min(1.0, std::pow(level, 2.2) * gain);
+            const int g = int(std::lround(255.0 * std::pow(light, 1 / 2.2)));
+            img.setPixel(x, y, qRgb(g, g, g));
         }
     return img;
 }
 
-float figure(const QImage &img)
+// About a Gaussian of the given spread: three passes of a small box each way.
+QImage softened(const QImage &img, int radius)
 {
-    return Analyzer::sharpnessFigure(*Analyzer::grayStats(img));
+    QImage out = img.convertToFormat(QImage::Format_Grayscale8);
+    const int w = out.width(), h = out.height();
+    for (int pass = 0; pass < 6; ++pass) {
+        const QImage in = out;
+        const bool rows = pass < 3;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                int sum = 0;
+                for (int k = -radius; k <= radius; ++k)
+                    sum += in.constScanLine(rows ? y : std::clamp(y + k, 0, h - 1))[rows ? std::clamp(x + k, 0, w - 1) : x];
+                out.scanLine(y)[x] = uchar(sum / (2 * radius + 1));
+            }
+    }
+    return out;
+}
+
+float focusOf(const QImage &img, QRect region = {})
+{
+    return Analyzer::focusRatio(Analyzer::grayAt(img, 1200), region, 32).value_or(-1.0f);
 }
 
 } // namespace
 
-TEST(SharpnessFigure, FollowsFocusNotExposure)
+TEST(FocusRatio, FollowsBlurNotExposureOrFraming)
 {
-    const QImage right = texture(1.0);
-    const QImage over = texture(1.7);
-    const QImage under = texture(0.5);
-    // The raw variance rewards the over-exposed frame…
-    ASSERT_GT(Analyzer::grayStats(over)->laplacianVariance, 2 * Analyzer::grayStats(right)->laplacianVariance);
-    // …the figure does not: the frames are equally sharp, and clipping only removes detail.
-    EXPECT_LE(figure(over), 1.02f * figure(right));
-    EXPECT_GT(figure(over), 0.5f * figure(right));
-    // An under-exposed frame is not raised to look as sharp as the right one.
-    EXPECT_LT(figure(under), 0.8f * figure(right));
-    // Blur lowers it.
-    const QImage soft = right.scaled(80, 60, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                            .scaled(320, 240, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    EXPECT_LT(figure(soft), 0.5f * figure(right));
+    // Frames are made at twice their size and scaled down, as a lens and sensor smooth the
+    // finest detail of a scene.
+    auto frame = [](double gain, double zoom) {
+        return landscape(1280, 960, gain, zoom).scaled(640, 480, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    };
+    const QImage right = frame(1.0, 1.0);
+    const float sharp = focusOf(right);
+    ASSERT_GT(sharp, 0.0f);
+    // A stop under, and a stop over with the brightest parts blown, read about the same…
+    EXPECT_NEAR(focusOf(frame(0.5, 1.0)), sharp, 0.1f * sharp);
+    EXPECT_NEAR(focusOf(frame(2.0, 1.0)), sharp, 0.15f * sharp);
+    // …and so does a re-take framed 10 % wider, its detail finer in pixels.
+    EXPECT_NEAR(focusOf(frame(1.0, 0.9)), sharp, 0.15f * sharp);
+    // A blur of about one pixel is a clear drop; more blur, a larger one.
+    const float soft = focusOf(softened(right, 1));
+    EXPECT_LT(soft, 0.8f * sharp);
+    EXPECT_LT(focusOf(softened(right, 2)), soft);
 }
 
-TEST(SharpnessFigure, MidGreyKeepsTheVarianceAndDarkIsNotRaised)
+TEST(FocusRatio, RegionsAndFlatImages)
 {
-    const auto mid = Analyzer::grayStats(bands({{50, 0}, {50, 255}}));
-    ASSERT_TRUE(mid);
-    EXPECT_NEAR(mid->brightness, 0.5f, 0.01f);
-    EXPECT_NEAR(Analyzer::sharpnessFigure(*mid), mid->laplacianVariance, 0.03f * mid->laplacianVariance);
-    QImage black = grayImage(100, 100, 0);
-    black.setPixel(50, 50, qRgb(3, 3, 3));
-    const auto dark = Analyzer::grayStats(black);
-    ASSERT_TRUE(dark);
-    EXPECT_TRUE(std::isfinite(Analyzer::sharpnessFigure(*dark)));
-    EXPECT_LE(Analyzer::sharpnessFigure(*dark), 2 * dark->laplacianVariance);
+    // Sharp on the left, blurred on the right: each half reads as it is.
+    QImage half = landscape(640, 480).convertToFormat(QImage::Format_Grayscale8);
+    const QImage soft = softened(half, 2);
+    for (int y = 0; y < 480; ++y)
+        std::copy_n(soft.constScanLine(y) + 320, 320, half.scanLine(y) + 320);
+    EXPECT_GT(focusOf(half, QRect(0, 0, 320, 480)), 1.5f * focusOf(half, QRect(320, 0, 320, 480)));
+    // The most detailed tiles decide: the sharp half carries the whole frame.
+    EXPECT_GT(focusOf(half), 0.8f * focusOf(half, QRect(0, 0, 320, 480)));
+    // Nothing to tell on a flat frame, a region under two tiles, or a non-grey image.
+    EXPECT_FALSE(Analyzer::focusRatio(grayImage(640, 480, 128).convertToFormat(QImage::Format_Grayscale8)));
+    const QImage gray = Analyzer::grayAt(landscape(640, 480), 1200);
+    EXPECT_FALSE(Analyzer::focusRatio(gray, QRect(0, 0, 63, 200), 32));
+    EXPECT_FALSE(Analyzer::focusRatio(gray, QRect(700, 0, 100, 100), 32));
+    EXPECT_FALSE(Analyzer::focusRatio(landscape(640, 480), {}, 32));
+}
+
+TEST(SharpnessFigure, TheSubjectsFocusOutweighsTheScene)
+{
+    EXPECT_EQ(Analyzer::sharpnessFigure(std::nullopt, std::nullopt), 0.0f);
+    EXPECT_FLOAT_EQ(Analyzer::sharpnessFigure(0.25f, std::nullopt), 250.0f);
+    EXPECT_FLOAT_EQ(Analyzer::sharpnessFigure(std::nullopt, 0.2f), 200.0f);
+    // Focus missed on the face, background sharp, against the subject sharp before a soft one.
+    EXPECT_LT(Analyzer::sharpnessFigure(0.30f, 0.12f), Analyzer::sharpnessFigure(0.15f, 0.20f));
 }

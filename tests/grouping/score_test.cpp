@@ -108,13 +108,63 @@ TEST(Scoring, MeanPrintCountsEveryPrintButAddsOnlyItsLength)
     EXPECT_EQ(g.scores[1], g.scores[2]);
 }
 
-TEST(Scoring, EqualSharpnessIsNeutral)
+TEST(Scoring, SharpnessWithinMeasurementNoiseIsNeutral)
 {
     const PhotoGroup g = scored({plain(0, 3.0f), plain(1, 3.0f)});
     EXPECT_NEAR(g.scores[0], 0.108f + 0.192f + 0.216f + 0.14f, 1e-6);
     EXPECT_EQ(g.scores[0], g.scores[1]);
     EXPECT_EQ(g.recommended, 0); // first on ties
     EXPECT_EQ(g.confidence, 0.0f);
+    // Copies of one frame measure up to about 4 % apart: no winner on that.
+    const PhotoGroup copies = scored({plain(0, 500.0f), plain(1, 520.0f)});
+    EXPECT_EQ(copies.scores[0], copies.scores[1]);
+    const PhotoGroup focused = scored({plain(0, 500.0f), plain(1, 540.0f)});
+    EXPECT_EQ(focused.recommended, 1);
+    EXPECT_NEAR(focused.scores[1] - focused.scores[0], 0.36f, 1e-6);
+}
+
+namespace {
+
+Photo exposed(int number, float sharpness, float exposure, float brightness, float highlights, float shadows)
+{
+    Photo p = plain(number, sharpness, exposure);
+    p.analyzed = true;
+    p.brightness = brightness;
+    p.highlights = highlights;
+    p.shadows = shadows;
+    return p;
+}
+
+} // namespace
+
+TEST(Scoring, BadlyExposedFrameNeverBeatsAnEquallySharpSibling)
+{
+    // A dark scene: the frame shot 0.7 stops over lifts the crushed shadows and scores a better
+    // exposure, while its sky burns out; it is also a little sharper, within the noise.
+    const Photo right = exposed(0, 400.0f, 0.82f, 0.30f, 0.04f, 0.030f);
+    const Photo over = exposed(1, 410.0f, 0.90f, 0.37f, 0.09f, 0.001f);
+    const Photo soft = exposed(2, 300.0f, 0.82f, 0.30f, 0.04f, 0.030f);
+    const PhotoGroup g = scored({right, over, soft});
+    EXPECT_EQ(g.recommended, 0);
+    EXPECT_LE(g.scores[1], g.scores[0] - 0.035f) << "not a close call";
+    EXPECT_FALSE(g.needsReview);
+    // Two frames, one 0.5 stops under with more crushed shadows and no fewer blown highlights:
+    // the other is kept. Where the darker one also loses the other's blown sky, the two are
+    // exposed differently rather than one badly, and the scores decide.
+    const Photo under = exposed(1, 405.0f, 1.0f, 0.255f, 0.04f, 0.05f);
+    EXPECT_EQ(scored({under, right}).recommended, 1);
+    Photo trade = under;
+    trade.highlights = 0.0f;
+    EXPECT_EQ(scored({trade, right}).recommended, 0);
+    // A frame clearly sharper than the well-exposed ones may still win: focus comes first.
+    const Photo sharpOver = exposed(1, 600.0f, 0.9f, 0.37f, 0.09f, 0.001f);
+    EXPECT_EQ(scored({right, sharpOver, soft}).recommended, 1);
+    // Two frames a stop apart with nothing clipped on either: neither is called off.
+    const PhotoGroup pair = scored({exposed(0, 400.0f, 1.0f, 0.30f, 0, 0), exposed(1, 400.0f, 1.0f, 0.41f, 0, 0)});
+    EXPECT_EQ(pair.scores[0], pair.scores[1]);
+    // Unmeasured brightness (older analyses) leaves the scores alone.
+    const PhotoGroup old = scored({plain(0, 400.0f, 0.5f), plain(1, 410.0f, 1.0f)});
+    EXPECT_EQ(old.recommended, 1);
 }
 
 TEST(Scoring, DarkPhotoIsPenalised)

@@ -27,6 +27,9 @@ PhotoAnalysis fullAnalysis()
     PhotoAnalysis a;
     a.sharpness = 1234.567f;
     a.exposure = 0.1f;
+    a.brightness = 0.62f;
+    a.highlights = 0.031f;
+    a.shadows = 0.004f;
     a.faceCount = 3;
     a.faceQuality = 0.41f;
     a.eyeOpen = 0.0f;
@@ -218,8 +221,20 @@ TEST(CacheEncoding, AbsentOptionalsHaveNoKeyAndEmptyFaceListIsKept)
     EXPECT_EQ(member(bare, "torsoPrint"), nullptr);
     ASSERT_NE(member(bare, "facePrints"), nullptr);
     EXPECT_EQ(*member(bare, "facePrints"), bplist::Value(bplist::Array{}));
-    EXPECT_EQ(dictAt(bare).size(), 8u);
-    EXPECT_EQ(dictAt(analysisOfFirst(root)).size(), 11u);
+    EXPECT_EQ(dictAt(bare).size(), 11u);
+    EXPECT_EQ(dictAt(analysisOfFirst(root)).size(), 14u);
+    // Files from before the exposure parts were kept lack them: they read as not measured.
+    auto &first = dictAt(analysisOfFirst(root));
+    std::erase_if(first, [](const auto &kv) {
+        return kv.first == QLatin1StringView("brightness") || kv.first == QLatin1StringView("highlights")
+            || kv.first == QLatin1StringView("shadows");
+    });
+    const auto back = AnalysisCache::decode(bplist::write(root));
+    ASSERT_TRUE(back);
+    const PhotoAnalysis &old = back->at(QStringLiteral("/card/DCIM/IMG_0001.JPG")).analysis;
+    EXPECT_EQ(old.brightness, -1.0f);
+    EXPECT_EQ(old.highlights + old.shadows, 0.0f);
+    EXPECT_EQ(old.sharpness, 1234.567f);
 }
 
 TEST(CacheEncoding, FieldTypesInTheFile)
@@ -230,7 +245,8 @@ TEST(CacheEncoding, FieldTypesInTheFile)
     EXPECT_TRUE(member(entry, "mtime")->is<double>()); // full precision for file times
     EXPECT_TRUE(member(entry, "version")->is<int64_t>());
     bplist::Value &a = analysisOfFirst(root);
-    for (const char *key : {"sharpness", "exposure", "faceQuality", "eyeOpen", "mainFaceSide"})
+    for (const char *key : {"sharpness", "exposure", "brightness", "highlights", "shadows", "faceQuality",
+                            "eyeOpen", "mainFaceSide"})
         EXPECT_TRUE(member(a, key)->is<bplist::Float>()) << key;
     for (const char *key : {"faceCount", "humanCount"})
         EXPECT_TRUE(member(a, key)->is<int64_t>()) << key;
