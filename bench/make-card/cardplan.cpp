@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <random>
 
 namespace mendral::card {
@@ -30,12 +31,17 @@ private:
 
 double millis(double t) { return std::round(t * 1000.0) / 1000.0; }
 
-/** Appends a run of frames 0.1-0.7 s apart; shifts and exposure stay close to the anchor. */
+/**
+ * Appends a run of frames 0.1-0.7 s apart; shifts and exposure stay close to the anchor. A run
+ * with faceEdge > 0 is placed around the main face when the frames are cut; its shifts are only
+ * the hand's movement and it is zoomed in to have room for that.
+ */
 void addRun(CardPlan &plan, Scene &scene, Dice &dice, double &clock, int count, double shift,
-            double zoom, double ev)
+            double zoom, double ev, double faceEdge = 0)
 {
     const double ax = dice.uniform(-shift, shift), ay = dice.uniform(-shift, shift);
-    const double az = 1.0 + dice.uniform(0.0, zoom), aev = dice.uniform(-ev, ev);
+    const double az = faceEdge > 0 ? dice.uniform(1.15, kPeopleRoom) : 1.0 + dice.uniform(0.0, zoom);
+    const double aev = dice.uniform(-ev, ev);
     for (int k = 0; k < count; ++k) {
         if (k > 0)
             clock += dice.uniform(0.1, 0.7);
@@ -43,16 +49,22 @@ void addRun(CardPlan &plan, Scene &scene, Dice &dice, double &clock, int count, 
         f.scene = scene.id;
         f.time = millis(clock);
         // Hand-held burst: a few tenths of a percent of movement between frames.
-        f.shiftX = std::clamp(ax + dice.uniform(-0.006, 0.006), -0.06, 0.06);
-        f.shiftY = std::clamp(ay + dice.uniform(-0.006, 0.006), -0.06, 0.06);
-        f.zoom = std::clamp(az + dice.uniform(0.0, 0.006), 1.0, 1.1);
+        const double jx = dice.uniform(-0.006, 0.006), jy = dice.uniform(-0.006, 0.006);
+        f.faceEdge = faceEdge;
+        f.shiftX = faceEdge > 0 ? jx : std::clamp(ax + jx, -0.06, 0.06);
+        f.shiftY = std::clamp(ay + jy, -0.06, 0.06);
+        f.zoom = faceEdge > 0 ? std::min(az + dice.uniform(0.0, 0.006), kPeopleRoom)
+                              : std::clamp(az + dice.uniform(0.0, 0.006), 1.0, 1.1);
         f.gain = std::pow(2.0, aev + dice.uniform(-0.08, 0.08));
         scene.frames.push_back(int(plan.frames.size()));
         plan.frames.push_back(f);
     }
 }
 
-/** Every frame of a multi-frame scene but one is slightly out of focus or shaken. */
+/**
+ * Every frame of a multi-frame scene but one is slightly out of focus, shaken, or (with people)
+ * focused past the faces. The differences are as small as a photographer still sees.
+ */
 void chooseKeeper(CardPlan &plan, Scene &scene, Dice &dice)
 {
     std::vector<int> candidates;
@@ -64,19 +76,53 @@ void chooseKeeper(CardPlan &plan, Scene &scene, Dice &dice)
     for (int i : scene.frames) {
         Frame &f = plan.frames[size_t(i)];
         f.keeper = i == keeper;
-        if (!f.keeper && !f.badlyExposed)
-            f.blurSigma = side * dice.uniform(0.0008, 0.0022);
+        if (f.keeper || f.badlyExposed)
+            continue;
+        const double kind = dice.uniform(0.0, 1.0);
+        f.blurSigma = side * dice.uniform(0.0004, 0.0012);
+        if (scene.source.people && kind < 0.4) {
+            f.blur = BlurKind::Face;
+            f.faceSigma = side * dice.uniform(0.0015, 0.003);
+        } else if (dice.uniform(0.0, 1.0) < 0.25) {
+            f.blur = BlurKind::Motion;
+            f.blurSigma = 0;
+            // 3-10 px of shake on a 4000 px frame, scaled with the frame as a smaller one would be.
+            f.motionLength = dice.uniform(3.0, 10.0) * side / 4000.0;
+            f.motionAngle = dice.uniform(0.0, std::numbers::pi);
+        } else {
+            f.blur = BlurKind::Gauss;
+        }
     }
 }
 
-void makeBad(Frame &f, Dice &dice)
+/** 0.4-1 EV off the scene's other frames: highlights blown over, shadows crushed under. */
+void makeBad(CardPlan &plan, const Scene &scene, Frame &f, Dice &dice)
 {
+    double logSum = 0;
+    int others = 0;
+    for (int i : scene.frames)
+        if (&plan.frames[size_t(i)] != &f) {
+            logSum += std::log2(plan.frames[size_t(i)].gain);
+            ++others;
+        }
+    const double ev = (others ? logSum / others : 0.0)
+                      + (dice.next() % 2 ? -1.0 : 1.0) * dice.uniform(0.4, 1.0);
     f.badlyExposed = true;
-    // About two stops under, or nearly two over with the highlights blown.
-    f.gain = dice.next() % 2 ? dice.uniform(0.18, 0.24) : dice.uniform(3.0, 3.6);
+    f.gain = std::pow(2.0, ev);
 }
 
 } // namespace
+
+QString blurKindName(BlurKind kind)
+{
+    switch (kind) {
+    case BlurKind::Gauss: return QStringLiteral("gauss");
+    case BlurKind::Motion: return QStringLiteral("motion");
+    case BlurKind::Face: return QStringLiteral("face");
+    case BlurKind::None: break;
+    }
+    return QStringLiteral("none");
+}
 
 QString CardPlan::baseName(const Frame &f) const
 {
@@ -112,14 +158,21 @@ CardPlan planCard(const std::vector<Source> &sources, const CardOptions &options
         } else if (kind == "burst" || kind == "burst-bad") {
             addRun(plan, scene, dice, clock, dice.between(3, 6), 0.02, 0.03, 0.1);
             if (kind == "burst-bad") {
-                makeBad(plan.frames[size_t(scene.frames[size_t(dice.between(0, int(scene.frames.size()) - 1))])], dice);
+                const int bad = scene.frames[size_t(dice.between(0, int(scene.frames.size()) - 1))];
+                makeBad(plan, scene, plan.frames[size_t(bad)], dice);
                 kind = QStringLiteral("burst");
             }
         } else {
             // The same subject again after a look at the screen: a new framing and exposure.
-            addRun(plan, scene, dice, clock, dice.between(2, 4), 0.02, 0.03, 0.1);
+            // With people, one run in two is cut with the main face 5-10 % from a side.
+            const bool people = kind == "people";
+            const int edgeRun = people && dice.next() % 2 ? dice.between(0, 1) : -1;
+            const double edge = edgeRun >= 0 ? dice.uniform(0.05, 0.10) : 0.0;
+            const int first = dice.between(2, 4);
+            addRun(plan, scene, dice, clock, first, 0.02, 0.03, 0.1, edgeRun == 0 ? edge : 0.0);
             clock += dice.uniform(10.0, 120.0);
-            addRun(plan, scene, dice, clock, dice.between(2, 3), 0.05, 0.08, 0.25);
+            const int second = dice.between(2, 3);
+            addRun(plan, scene, dice, clock, second, 0.05, 0.08, 0.25, edgeRun == 1 ? edge : 0.0);
         }
         scene.kind = kind;
         if (scene.frames.size() > 1)

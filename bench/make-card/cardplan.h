@@ -14,16 +14,29 @@ struct Source {
     bool people = false;
 };
 
+/** How a frame is out of focus: not, all over, shaken, or only on the faces. */
+enum class BlurKind { None, Gauss, Motion, Face };
+QString blurKindName(BlurKind kind);
+
+// People scenes get a base this much larger than other scenes', so that a run can be cut
+// around a face near the frame edge without enlarging the crop beyond the other runs'.
+constexpr double kPeopleRoom = 1.3;
+
 /** How one frame is cut, exposed and blurred from its scene's source. */
 struct Frame {
     int scene = 0;
     int number = 0;          // IMG_nnnn, in capture order
     double time = 0;         // seconds since 1970, whole milliseconds
-    double shiftX = 0;       // crop centre offset, fraction of the frame width
+    double shiftX = 0;       // crop centre offset, fraction of the frame width (faceEdge: from the face framing)
     double shiftY = 0;       // and of the frame height
-    double zoom = 1;         // >= 1: the crop is this much smaller than the frame, then enlarged
+    double zoom = 1;         // >= 1: the crop is this much smaller than the frame's field of view
     double gain = 1;         // linear exposure factor
-    double blurSigma = 0;    // pixels at the final size; 0 = untouched
+    BlurKind blur = BlurKind::None;
+    double blurSigma = 0;    // Gaussian sigma, pixels at the final size (Face: used when no face is found)
+    double faceSigma = 0;    // Face: sigma inside the face regions
+    double motionLength = 0; // Motion: length of the shake, pixels at the final size
+    double motionAngle = 0;  // Motion: radians from the x axis
+    double faceEdge = 0;     // > 0: the run is cut so the main face is this share of the width from a side
     bool badlyExposed = false;
     bool keeper = false;     // the one sharp, well-exposed frame of its scene
     QString primaryExt;      // "JPG", "PNG", "TIF", "WEBP", "HEIC" or "DNG"
@@ -62,7 +75,7 @@ struct CardPlan {
 /**
  * Decides scenes, timing, crops, exposures, blur and file formats. Deterministic for the same
  * sources and options. Each scene has exactly one keeper; blurred frames are never keepers and
- * badly exposed frames are sharp but never keepers.
+ * badly exposed frames (0.4-1 EV off the scene's other frames) are sharp but never keepers.
  */
 CardPlan planCard(const std::vector<Source> &sources, const CardOptions &options);
 

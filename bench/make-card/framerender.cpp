@@ -1,10 +1,11 @@
 #include "framerender.h"
 
+#include "frameblur.h"
+
 #include <QImageReader>
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 namespace mendral::card {
 
@@ -13,54 +14,13 @@ namespace {
 // Room left around the frame for crops and shifts (see the limits in the plan).
 constexpr double kMargin = 1.16;
 
-/** One box pass along rows: each channel value becomes the mean of 2r+1 neighbours. */
-void boxRows(uchar *bits, int width, int height, qsizetype stride, int r, std::vector<int> &line)
-{
-    const int window = 2 * r + 1;
-    line.resize(size_t(width) * 4);
-    for (int y = 0; y < height; ++y) {
-        uchar *row = bits + y * stride;
-        for (int c = 0; c < 4; ++c) {
-            // Edges repeat the outermost pixel.
-            int sum = 0;
-            for (int k = -r; k <= r; ++k)
-                sum += row[std::clamp(k, 0, width - 1) * 4 + c];
-            for (int x = 0; x < width; ++x) {
-                line[size_t(x) * 4 + size_t(c)] = sum;
-                const int out = std::max(x - r, 0), in = std::min(x + r + 1, width - 1);
-                sum += row[in * 4 + c] - row[out * 4 + c];
-            }
-        }
-        for (int i = 0; i < width * 4; ++i)
-            row[i] = uchar((line[size_t(i)] + window / 2) / window);
-    }
-}
+// Under-exposed frames lose their darkest tones as a sensor does: about 12/255 at normal
+// exposure (linear 0.0015) is its black level.
+constexpr double kBlackLevel = 0.0015;
 
-/** One box pass along columns, walking rows in order so memory is read sequentially. */
-void boxColumns(uchar *bits, int width, int height, qsizetype stride, int r, std::vector<int> &sums,
-                std::vector<uchar> &copy)
-{
-    const int window = 2 * r + 1;
-    const size_t rowBytes = size_t(width) * 4;
-    copy.resize(rowBytes * size_t(height));
-    for (int y = 0; y < height; ++y)
-        std::copy_n(bits + y * stride, rowBytes, copy.data() + size_t(y) * rowBytes);
-    auto src = [&](int y) { return copy.data() + size_t(std::clamp(y, 0, height - 1)) * rowBytes; };
-    sums.assign(rowBytes, 0);
-    for (int k = -r; k <= r; ++k) {
-        const uchar *row = src(k);
-        for (size_t i = 0; i < rowBytes; ++i)
-            sums[i] += row[i];
-    }
-    for (int y = 0; y < height; ++y) {
-        uchar *out = bits + y * stride;
-        const uchar *leaving = src(y - r), *entering = src(y + r + 1);
-        for (size_t i = 0; i < rowBytes; ++i) {
-            out[i] = uchar((sums[i] + window / 2) / window);
-            sums[i] += entering[i] - leaving[i];
-        }
-    }
-}
+// The blurred region around a face: its box enlarged this much about the centre, so hair and
+// ears go soft with it.
+constexpr double kFaceGrow = 1.3;
 
 } // namespace
 
@@ -71,72 +31,105 @@ QSize frameSize(QSize sourceSize, int longSide)
                                                     : QSize(longSide, shortSide);
 }
 
-QImage loadBase(const QString &path, int longSide, QSize *frame)
+Base loadBase(const QString &path, int longSide, double room)
 {
+    Base base;
     QImageReader reader(path);
     reader.setAutoTransform(true);
-    QImage source = reader.read();
+    const QImage source = reader.read();
     if (source.isNull())
-        return {};
-    *frame = frameSize(source.size(), longSide);
-    const QSize cover = (QSizeF(*frame) * kMargin).toSize();
-    return source.scaled(cover, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation)
-        .convertToFormat(QImage::Format_RGB32);
+        return base;
+    base.frame = frameSize(source.size(), longSide);
+    base.room = room;
+    const QSize cover = (QSizeF(base.frame) * (kMargin * room)).toSize();
+    base.image = source.scaled(cover, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation)
+                     .convertToFormat(QImage::Format_RGB32);
+    return base;
 }
 
-QImage renderFrame(const QImage &base, QSize size, const Frame &frame, double *appliedSigma)
+QImage renderFrame(const Base &base, const Frame &frame, Applied *applied)
 {
-    const double cw = size.width() / frame.zoom, ch = size.height() / frame.zoom;
-    const double cx = base.width() / 2.0 + frame.shiftX * size.width();
-    const double cy = base.height() / 2.0 + frame.shiftY * size.height();
-    const int left = std::clamp(int(std::lround(cx - cw / 2)), 0, std::max(0, base.width() - int(cw)));
-    const int top = std::clamp(int(std::lround(cy - ch / 2)), 0, std::max(0, base.height() - int(ch)));
-    QImage image = base.copy(left, top, int(cw), int(ch));
+    const QSize size = base.frame;
+    const int bw = base.image.width(), bh = base.image.height();
+    // The crop in base pixels: the frame's field of view, narrowed by the zoom.
+    const int cw = std::min(bw, int(size.width() * base.room / frame.zoom));
+    const int ch = std::min(bh, int(size.height() * base.room / frame.zoom));
+    const double unit = base.room; // base pixels per frame pixel at zoom 1
+    double cx = bw / 2.0 + frame.shiftX * size.width() * unit;
+    const double cy = bh / 2.0 + frame.shiftY * size.height() * unit;
+    if (frame.faceEdge > 0 && !base.faces.empty()) {
+        // Put the main face near the side it is already on; the base may lack room for it.
+        const QRectF &face = base.faces.front();
+        cx += face.center().x() < bw / 2.0 ? face.left() - frame.faceEdge * cw + cw / 2.0 - bw / 2.0
+                                           : face.right() + frame.faceEdge * cw - cw / 2.0 - bw / 2.0;
+    }
+    const int left = std::clamp(int(std::lround(cx - cw / 2.0)), 0, bw - cw);
+    const int top = std::clamp(int(std::lround(cy - ch / 2.0)), 0, bh - ch);
+    QImage image = base.image.copy(left, top, cw, ch);
     if (image.size() != size)
         image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     image = image.convertToFormat(QImage::Format_RGB32);
-    applyGain(image, frame.gain);
-    const double sigma = blur(image, frame.blurSigma);
-    if (appliedSigma)
-        *appliedSigma = sigma;
+    applyGain(image, frame.gain, frame.badlyExposed && frame.gain < 1 ? kBlackLevel : 0.0);
+
+    // The faces in frame pixels.
+    const double sx = double(size.width()) / cw, sy = double(size.height()) / ch;
+    std::vector<QRectF> faces;
+    for (const QRectF &f : base.faces)
+        faces.emplace_back((f.left() - left) * sx, (f.top() - top) * sy, f.width() * sx, f.height() * sy);
+
+    Applied done;
+    if (!faces.empty()) {
+        const QRectF &main = faces.front();
+        done.faceEdge = std::min(main.left(), size.width() - main.right()) / size.width();
+    }
+    switch (frame.blur) {
+    case BlurKind::None:
+        break;
+    case BlurKind::Motion:
+        done.motionLength = motionBlur(image, frame.motionLength, frame.motionAngle);
+        done.blur = BlurKind::Motion;
+        break;
+    case BlurKind::Face: {
+        std::vector<QRectF> regions;
+        for (const QRectF &f : faces) {
+            const QPointF c = f.center();
+            const QSizeF s = f.size() * kFaceGrow;
+            regions.emplace_back(c.x() - s.width() / 2, c.y() - s.height() / 2, s.width(), s.height());
+        }
+        if (blurEllipses(image, regions, frame.faceSigma)) {
+            done.blur = BlurKind::Face;
+            done.sigma = frame.faceSigma;
+            break;
+        }
+        // No face in the frame: the focus missed everything instead.
+        [[fallthrough]];
+    }
+    case BlurKind::Gauss:
+        done.sigma = blur(image, frame.blurSigma);
+        done.blur = done.sigma > 0 ? BlurKind::Gauss : BlurKind::None;
+        break;
+    }
+    if (applied)
+        *applied = done;
     return image;
 }
 
-void applyGain(QImage &image, double gain)
+void applyGain(QImage &image, double gain, double black)
 {
-    if (std::abs(gain - 1.0) < 1e-9)
+    if (std::abs(gain - 1.0) < 1e-9 && black <= 0)
         return;
     uchar table[256];
     for (int v = 0; v < 256; ++v) {
-        const double linear = std::pow(v / 255.0, 2.2) * gain;
+        const double linear = std::max(0.0, (std::pow(v / 255.0, 2.2) * gain - black) / (1.0 - black));
         table[v] = uchar(std::lround(255.0 * std::pow(std::min(linear, 1.0), 1.0 / 2.2)));
     }
     image = image.convertToFormat(QImage::Format_RGB32);
     for (int y = 0; y < image.height(); ++y) {
         uchar *row = image.scanLine(y);
-        for (int i = 0; i < image.width() * 4; ++i)
-            row[i] = table[row[i]];
+        for (int x = 0; x < image.width(); ++x)
+            for (int c = 0; c < 3; ++c) // the fourth byte stays opaque
+                row[x * 4 + c] = table[row[x * 4 + c]];
     }
-}
-
-double blur(QImage &image, double sigma)
-{
-    if (sigma <= 0 || image.isNull())
-        return 0;
-    // Three passes of a box of width w have variance 3 (w^2 - 1) / 12.
-    const int r = std::max(1, int(std::lround((std::sqrt(4.0 * sigma * sigma + 1.0) - 1.0) / 2.0)));
-    image = image.convertToFormat(QImage::Format_RGB32);
-    const int w = image.width(), h = image.height();
-    if (w < 2 || h < 2)
-        return 0;
-    std::vector<int> line;
-    std::vector<uchar> copy;
-    for (int pass = 0; pass < 3; ++pass)
-        boxRows(image.bits(), w, h, image.bytesPerLine(), r, line);
-    for (int pass = 0; pass < 3; ++pass)
-        boxColumns(image.bits(), w, h, image.bytesPerLine(), r, line, copy);
-    const int width = 2 * r + 1;
-    return std::sqrt(3.0 * (width * width - 1) / 12.0);
 }
 
 } // namespace mendral::card

@@ -3,29 +3,45 @@
 #include "cardplan.h"
 
 #include <QImage>
+#include <QRectF>
 #include <QSize>
+
+#include <vector>
 
 namespace mendral::card {
 
 /** Frame size for a source: 4:3 with the given long side, upright when the source is. */
 QSize frameSize(QSize sourceSize, int longSide);
 
-/**
- * The scene's base picture: the source decoded upright and scaled once so that it covers the
- * frame with room for every crop of the scene. Null when the source cannot be read.
- */
-QImage loadBase(const QString &path, int longSide, QSize *frame);
-
-/** Cuts, enlarges, exposes and blurs one frame of `size` from the base; reports the blur applied. */
-QImage renderFrame(const QImage &base, QSize size, const Frame &frame, double *appliedSigma = nullptr);
-
-/** Brightness change by a linear factor, applied in linear light to 8-bit sRGB-like values. */
-void applyGain(QImage &image, double gain);
+/** A scene's source, decoded upright and scaled once for all its frames. */
+struct Base {
+    QImage image;
+    QSize frame;              // size of every frame of the scene
+    double room = 1;          // the image is this much larger than the frames' field of view needs
+    std::vector<QRectF> faces; // in image pixels (y down), the main face first
+};
 
 /**
- * Approximately Gaussian blur: three box passes each way, box radius chosen so that the
- * combined spread matches sigma. Returns the sigma actually applied (0 when nothing was done).
+ * The scene's base picture: the source scaled so that it covers the frame with room for every
+ * crop of the scene, times `room`. Null image when the source cannot be read.
  */
-double blur(QImage &image, double sigma);
+Base loadBase(const QString &path, int longSide, double room = 1);
+
+/** What was done to a frame, as rendered. */
+struct Applied {
+    BlurKind blur = BlurKind::None;
+    double sigma = 0;        // Gauss: over the frame; Face: inside the faces
+    double motionLength = 0;
+    double faceEdge = -1;    // the main face's distance from the nearer side, share of the width; -1 = no face
+};
+
+/** Cuts, enlarges, exposes and blurs one frame from the base. */
+QImage renderFrame(const Base &base, const Frame &frame, Applied *applied = nullptr);
+
+/**
+ * Brightness change by a linear factor, applied in linear light to 8-bit sRGB-like values and
+ * clipped at white. Linear values below `black` (the sensor's black level) become black.
+ */
+void applyGain(QImage &image, double gain, double black = 0);
 
 } // namespace mendral::card

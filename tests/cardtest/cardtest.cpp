@@ -1,5 +1,6 @@
 #include "cardfiles.h"
 #include "cardplan.h"
+#include "frameblur.h"
 #include "framerender.h"
 #include "makecard.h"
 
@@ -16,6 +17,7 @@
 
 #include <cmath>
 #include <map>
+#include <numbers>
 #include <set>
 
 using namespace mendral;
@@ -61,11 +63,21 @@ TEST(CardPlan, EverySceneHasOneSharpWellExposedKeeper)
             for (int i : s.frames) {
                 const Frame &f = plan.frames[size_t(i)];
                 keepers += f.keeper;
-                if (f.keeper) {
-                    EXPECT_EQ(f.blurSigma, 0.0);
-                    EXPECT_FALSE(f.badlyExposed);
-                } else if (!f.badlyExposed) {
-                    EXPECT_GT(f.blurSigma, 0.0) << "a second sharp frame makes the keeper ambiguous";
+                if (f.keeper || f.badlyExposed) {
+                    EXPECT_EQ(f.blur, BlurKind::None) << "badly exposed frames are sharp";
+                    EXPECT_FALSE(f.keeper && f.badlyExposed);
+                } else {
+                    EXPECT_NE(f.blur, BlurKind::None) << "a second sharp frame makes the keeper ambiguous";
+                }
+                // Face-only blur falls back to a whole-frame blur, so both must be there.
+                if (f.blur == BlurKind::Face) {
+                    EXPECT_TRUE(s.source.people);
+                    EXPECT_GT(f.faceSigma, 0.0);
+                    EXPECT_GT(f.blurSigma, 0.0);
+                }
+                if (f.faceEdge > 0) {
+                    EXPECT_TRUE(s.source.people);
+                    EXPECT_LE(f.zoom, kPeopleRoom) << "an edge run must not enlarge the crop";
                 }
             }
             EXPECT_EQ(keepers, 1) << "seed " << seed << " scene " << s.id;
@@ -100,6 +112,33 @@ TEST(CardPlan, TimesFollowBurstsRetakesAndWalks)
     }
     EXPECT_GT(retakes, 0);
     EXPECT_GT(bad, 0);
+}
+
+TEST(CardPlan, BadExposureIsClearlyOffTheRestOfItsScene)
+{
+    int under = 0, over = 0;
+    for (uint32_t seed : {1u, 2u, 3u, 4u, 5u}) {
+        CardOptions o;
+        o.seed = seed;
+        o.scenes = 24;
+        const CardPlan plan = planCard(fakeSources(24), o);
+        for (const Scene &s : plan.scenes)
+            for (int i : s.frames) {
+                const Frame &bad = plan.frames[size_t(i)];
+                if (!bad.badlyExposed)
+                    continue;
+                double sum = 0;
+                for (int j : s.frames)
+                    if (j != i)
+                        sum += std::log2(plan.frames[size_t(j)].gain);
+                const double off = std::log2(bad.gain) - sum / double(s.frames.size() - 1);
+                EXPECT_GE(std::abs(off), 0.4 - 1e-9);
+                EXPECT_LE(std::abs(off), 1.0 + 1e-9);
+                (off < 0 ? under : over)++;
+            }
+    }
+    EXPECT_GT(under, 0);
+    EXPECT_GT(over, 0);
 }
 
 TEST(CardPlan, SameSeedSamePlanOtherSeedOtherPlan)
@@ -153,17 +192,54 @@ TEST(CardPlan, FewerSourcesThanScenesUsesEachOnce)
 
 TEST(CardPixels, BlurSpreadsAnImpulseBySigma)
 {
-    for (double sigma : {1.5, 3.0, 6.0}) {
+    // Below a pixel too: the frames differ by that little.
+    for (double sigma : {0.6, 1.1, 1.5, 3.0, 6.0}) {
         QImage image(101, 9, QImage::Format_RGB32);
         image.fill(Qt::black);
         image.setPixel(50, 4, qRgb(255, 255, 255));
         // Make the impulse strong enough to survive 8-bit rounding.
         for (int y = 0; y < 9; ++y)
             image.setPixel(50, y, qRgb(255, 255, 255));
-        const double applied = blur(image, sigma);
-        EXPECT_NEAR(applied, sigma, 0.6);
-        EXPECT_NEAR(rowSpread(image, 4), applied, 0.35) << sigma;
+        EXPECT_EQ(blur(image, sigma), sigma);
+        EXPECT_NEAR(rowSpread(image, 4), sigma, 0.1 + 0.03 * sigma) << sigma;
     }
+}
+
+TEST(CardPixels, MotionBlurSmearsAlongItsDirectionOnly)
+{
+    for (double angle : {0.0, std::numbers::pi / 2}) {
+        QImage image(61, 61, QImage::Format_RGB32);
+        image.fill(Qt::black);
+        image.setPixel(30, 30, qRgb(255, 255, 255));
+        EXPECT_EQ(motionBlur(image, 12.0, angle), 12.0);
+        const bool across = angle > 0;
+        // A line of 12 px: a horizontal shake leaves the pixels above and below black.
+        const int along = qRed(image.pixel(across ? 30 : 34, across ? 34 : 30));
+        const int aside = qRed(image.pixel(across ? 33 : 30, across ? 30 : 33));
+        EXPECT_GT(along, 12) << angle;
+        EXPECT_EQ(aside, 0) << angle;
+        EXPECT_EQ(qRed(image.pixel(across ? 30 : 40, across ? 40 : 30)), 0) << "beyond the line's end";
+    }
+    QImage flat(30, 20, QImage::Format_RGB32);
+    flat.fill(qRgb(90, 140, 200));
+    motionBlur(flat, 7.5, 0.7);
+    for (int y : {0, 10, 19})
+        for (int x : {0, 15, 29})
+            EXPECT_EQ(flat.pixel(x, y), qRgb(90, 140, 200)) << "edges repeat, weights sum to one";
+}
+
+TEST(CardPixels, FaceBlurLeavesTheBackgroundSharp)
+{
+    QImage image(80, 60, QImage::Format_RGB32);
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 80; ++x)
+            image.setPixel(x, y, (x + y) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    const QImage before = image;
+    ASSERT_TRUE(blurEllipses(image, {QRectF(20, 10, 30, 30)}, 2.0));
+    EXPECT_NEAR(qRed(image.pixel(35, 25)), 128, 20) << "the centre of the face is soft";
+    EXPECT_EQ(image.pixel(21, 11), before.pixel(21, 11)) << "the box corner is outside the ellipse";
+    EXPECT_EQ(image.pixel(60, 25), before.pixel(60, 25));
+    EXPECT_FALSE(blurEllipses(image, {QRectF(200, 10, 30, 30)}, 2.0)) << "a face off the frame";
 }
 
 TEST(CardPixels, BlurKeepsFlatAreasAndEdges)
@@ -193,6 +269,14 @@ TEST(CardPixels, GainDarkensAndClips)
     EXPECT_NEAR(qRed(dark.pixel(1, 0)), 128 * std::pow(0.25, 1 / 2.2), 1.0); // two stops down
     EXPECT_EQ(qRed(bright.pixel(2, 0)), 255);
     EXPECT_EQ(qRed(bright.pixel(1, 0)), 255) << "three stops over a mid grey is beyond white";
+    EXPECT_EQ(qAlpha(dark.pixel(2, 0)), 255);
+    // Half a stop under with a black level: deep shadows crush, mid tones barely move.
+    QImage shadows(2, 1, QImage::Format_RGB32);
+    shadows.setPixel(0, 0, qRgb(12, 12, 12));
+    shadows.setPixel(1, 0, qRgb(128, 128, 128));
+    applyGain(shadows, std::pow(2.0, -0.5), 0.0015);
+    EXPECT_EQ(qRed(shadows.pixel(0, 0)), 0);
+    EXPECT_NEAR(qRed(shadows.pixel(1, 0)), 128 * std::pow(2.0, -0.5 / 2.2), 2.0);
 }
 
 TEST(CardPixels, FrameSizeFollowsTheSourceOrientation)
@@ -322,12 +406,11 @@ TEST_F(CardScan, BlurredFramesAreLessDetailedThanTheKeeper)
     for (const Scene &s : m_plan.scenes) {
         if (s.frames.size() < 2)
             continue;
-        QSize size;
-        const QImage base = loadBase(s.source.path, 320, &size);
-        ASSERT_FALSE(base.isNull());
+        const Base base = loadBase(s.source.path, 320);
+        ASSERT_FALSE(base.image.isNull());
         // Detail: mean absolute difference between neighbours, in the frame as rendered.
         auto detail = [&](const Frame &f) {
-            const QImage img = renderFrame(base, size, f).convertToFormat(QImage::Format_Grayscale8);
+            const QImage img = renderFrame(base, f).convertToFormat(QImage::Format_Grayscale8);
             double sum = 0;
             for (int y = 0; y < img.height(); ++y)
                 for (int x = 1; x < img.width(); ++x)
@@ -340,7 +423,7 @@ TEST_F(CardScan, BlurredFramesAreLessDetailedThanTheKeeper)
                 keeper = detail(m_plan.frames[size_t(i)]);
         for (int i : s.frames) {
             const Frame &f = m_plan.frames[size_t(i)];
-            if (f.blurSigma > 0) {
+            if (f.blur != BlurKind::None) {
                 EXPECT_LT(detail(f), keeper * 1.1) << "scene " << s.id << " frame " << f.number;
             }
         }
