@@ -61,9 +61,14 @@ std::optional<float> subjectFocus(const std::vector<FaceObservation> &considered
     for (const FaceObservation &f : considered) {
         if (std::max(f.boundingBox.w, f.boundingBox.h) < kSubjectFaceSide * largest)
             continue;
+        // The middle of the face box: eyes, brows, nose and lips, where a photographer checks
+        // focus. The box's corners hold hair and background, whose sharp edges outweighed a
+        // soft face when the whole box was read.
         const QRect box = toPixelRect(f.boundingBox, focusGray.width(), focusGray.height());
-        // Five tiles across the face: eyes, brows, lips and hairline fall in separate tiles.
-        if (const std::optional<float> focus = focusRatio(focusGray, box, std::max(8, box.width() / 5)))
+        const int margin = box.width() * 15 / 100;
+        const QRect middle = box.adjusted(margin, margin, -margin, -margin);
+        // Five tiles across: eyes, brows and lips fall in separate tiles.
+        if (const std::optional<float> focus = focusRatio(focusGray, middle, std::max(8, middle.width() / 5)))
             sum += *focus, ++count;
     }
     return count ? std::optional<float>(float(sum / count)) : std::nullopt;

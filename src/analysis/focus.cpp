@@ -7,35 +7,48 @@ namespace mendral::Analyzer {
 
 namespace {
 
-// A tile whose coarse detail is below this (grey levels squared, per pixel) is flat: its ratio
+// A tile whose coarse detail (summed over the directions) is below this is flat: its ratio
 // is JPEG noise over nothing.
-constexpr double kFlatEnergy = 2.0;
+constexpr double kFlatEnergy = 4.0;
 // The ratio is taken over the most detailed quarter of the tiles: where the subject's texture
 // is, and where a photographer looks to judge focus.
 constexpr double kShareOfTiles = 0.25;
 // What rounding to whole grey levels alone puts into the fine energy: variance 1/12 a pixel,
-// (16 + 4) / 12 through the Laplacian. Taken off, so that a frame blurred far enough to keep
+// (4 + 1 + 1) / 12 through a second difference. Taken off, so that a frame blurred far enough to keep
 // no fine detail reads near zero rather than as its rounding over its faint coarse detail.
-constexpr double kRoundingEnergy = 20.0 / 12.0;
+constexpr double kRoundingEnergy = 6.0 / 12.0;
+
+// Second differences along four directions: rows, columns and both diagonals. A shaken frame
+// is blurred along one direction only and keeps its detail across it; the direction that lost
+// the most tells the shake.
+constexpr int kDirections = 4;
 
 struct TileEnergy {
-    double fine = 0;
-    double coarse = 0;
+    double fine[kDirections] = {};
+    double coarse[kDirections] = {};
+    double detail = 0; // coarse energy over all directions: how much there is to judge
 };
 
-// Sum of squared 4-neighbour Laplacians over the pixels of rows [y0, y1) and columns
+// Mean squared second difference along each direction over rows [y0, y1) and columns
 // [x0, x1) of a float image of width w; the caller keeps the range one pixel off every edge.
-double laplacianEnergy(const std::vector<float> &g, int w, int x0, int x1, int y0, int y1)
+void secondDifferences(const std::vector<float> &g, int w, int x0, int x1, int y0, int y1,
+                       double (&out)[kDirections])
 {
-    double sum = 0;
+    const ptrdiff_t step[kDirections] = {1, w, w + 1, w - 1};
+    double sum[kDirections] = {};
     for (int y = y0; y < y1; ++y) {
         const float *row = g.data() + size_t(y) * size_t(w);
         for (int x = x0; x < x1; ++x) {
-            const float l = row[x - 1] + row[x + 1] + row[x - w] + row[x + w] - 4.0f * row[x];
-            sum += double(l * l);
+            const float *p = row + x;
+            for (int d = 0; d < kDirections; ++d) {
+                const float v = p[-step[d]] + p[step[d]] - 2.0f * p[0];
+                sum[d] += double(v * v);
+            }
         }
     }
-    return sum;
+    const double n = double((x1 - x0) * (y1 - y0));
+    for (int d = 0; d < kDirections; ++d)
+        out[d] = sum[d] / n;
 }
 
 } // namespace
@@ -72,16 +85,19 @@ std::optional<float> focusRatio(const QImage &gray, QRect region, int tile)
     tiles.reserve(size_t(cols) * size_t(rows));
     for (int ty = 0; ty < rows; ++ty)
         for (int tx = 0; tx < cols; ++tx) {
-            // Tiles keep off the region's outer pixel, where the Laplacian has no neighbours.
+            // Tiles keep off the region's outer pixel, where a second difference has no neighbours.
             const int fx0 = std::max(1, tx * tile), fx1 = std::min(w - 1, (tx + 1) * tile);
             const int fy0 = std::max(1, ty * tile), fy1 = std::min(h - 1, (ty + 1) * tile);
             const int cx0 = std::max(1, tx * half), cx1 = std::min(cw - 1, (tx + 1) * half);
             const int cy0 = std::max(1, ty * half), cy1 = std::min(ch - 1, (ty + 1) * half);
             TileEnergy e;
-            e.fine = std::max(0.0, laplacianEnergy(fine, w, fx0, fx1, fy0, fy1) / double((fx1 - fx0) * (fy1 - fy0))
-                                       - kRoundingEnergy);
-            e.coarse = laplacianEnergy(coarse, cw, cx0, cx1, cy0, cy1) / double((cx1 - cx0) * (cy1 - cy0));
-            if (e.coarse >= kFlatEnergy)
+            secondDifferences(fine, w, fx0, fx1, fy0, fy1, e.fine);
+            secondDifferences(coarse, cw, cx0, cx1, cy0, cy1, e.coarse);
+            for (int d = 0; d < kDirections; ++d) {
+                e.fine[d] = std::max(0.0, e.fine[d] - kRoundingEnergy);
+                e.detail += e.coarse[d];
+            }
+            if (e.detail >= kFlatEnergy)
                 tiles.push_back(e);
         }
     if (tiles.empty())
@@ -89,13 +105,20 @@ std::optional<float> focusRatio(const QImage &gray, QRect region, int tile)
     const size_t keep = std::max<size_t>(1, size_t(double(cols * rows) * kShareOfTiles));
     if (tiles.size() > keep) {
         std::nth_element(tiles.begin(), tiles.begin() + ptrdiff_t(keep) - 1, tiles.end(),
-                         [](const TileEnergy &a, const TileEnergy &b) { return a.coarse > b.coarse; });
+                         [](const TileEnergy &a, const TileEnergy &b) { return a.detail > b.detail; });
         tiles.resize(keep);
     }
-    double fineSum = 0, coarseSum = 0;
-    for (const TileEnergy &e : tiles)
-        fineSum += e.fine, coarseSum += e.coarse;
-    return float(fineSum / coarseSum);
+    double ratio = -1;
+    for (int d = 0; d < kDirections; ++d) {
+        double fineSum = 0, coarseSum = 0;
+        for (const TileEnergy &e : tiles)
+            fineSum += e.fine[d], coarseSum += e.coarse[d];
+        if (coarseSum > 0)
+            ratio = ratio < 0 ? fineSum / coarseSum : std::min(ratio, fineSum / coarseSum);
+    }
+    if (ratio < 0)
+        return std::nullopt;
+    return float(ratio);
 }
 
 } // namespace mendral::Analyzer

@@ -1,6 +1,7 @@
 #include "grouping/clusterer.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <numeric>
 
@@ -18,9 +19,12 @@ constexpr float centreNoise = 0.025f;
 // (20 copies of 5 frames); a missed focus of 1.6 pixels at 12 MP costs 19 % or more.
 constexpr float sharpnessNoise = 0.05f;
 // A frame at least this far from its siblings' exposure (in stops, from mean brightness) is
-// badly exposed next to them; of two frames, only one that also clips more.
+// badly exposed next to them; so is one nearer that also blows or crushes more of the picture
+// (clipping flattens the brightness it gains: +0.37 stops with a quarter of the frame white
+// measured +0.26). Of two frames, only one that clips more.
 constexpr float offExposureStops = 0.35f;
-constexpr float moreClipped = 0.003f;
+constexpr float clippedOffStops = 0.2f;
+constexpr float moreClipped = 0.005f;
 
 // Higher first; a value that is not a number sorts after every number.
 bool higher(float x, float y)
@@ -109,12 +113,21 @@ std::vector<bool> offExposure(const std::vector<const Photo *> &members)
         if (members[k]->analyzed && members[k]->brightness > 0.0f)
             measured.push_back(k);
     if (measured.size() >= 3) {
-        std::vector<float> brightness;
-        for (size_t k : measured)
+        std::vector<float> brightness, highlights, shadows;
+        for (size_t k : measured) {
             brightness.push_back(members[k]->brightness);
+            highlights.push_back(members[k]->highlights);
+            shadows.push_back(members[k]->shadows);
+        }
         const float reference = median(brightness);
-        for (size_t k : measured)
-            off[k] = std::abs(stopsBetween(members[k]->brightness, reference)) >= offExposureStops;
+        const float blown = median(highlights), crushed = median(shadows);
+        for (size_t k : measured) {
+            const Photo &p = *members[k];
+            const float stops = stopsBetween(p.brightness, reference);
+            off[k] = std::abs(stops) >= offExposureStops
+                || (stops >= clippedOffStops && p.highlights - blown >= moreClipped)
+                || (stops <= -clippedOffStops && p.shadows - crushed >= moreClipped);
+        }
     } else if (measured.size() == 2) {
         const Photo &a = *members[measured[0]], &b = *members[measured[1]];
         const bool aBrighter = a.brightness >= b.brightness;
@@ -138,7 +151,8 @@ void keepBelowBetterExposed(std::vector<float> &scores, const std::vector<const 
     for (size_t k = 0; k < members.size(); ++k) {
         if (!off[k])
             continue;
-        const float sharp = members[k]->sharpness * (1.0f - sharpnessNoise);
+        // Twice the noise: clipping and lifted shadows move the focus figure a little too.
+        const float sharp = members[k]->sharpness * (1.0f - 2.0f * sharpnessNoise);
         float best = -1.0f;
         for (size_t j = 0; j < members.size(); ++j)
             if (!off[j] && members[j]->sharpness >= sharp)
@@ -148,9 +162,13 @@ void keepBelowBetterExposed(std::vector<float> &scores, const std::vector<const 
     }
 }
 
-float memberScore(const Photo &p, float v, float t)
+// `faceless`: no face found where most of the group (three frames at least) shows one. The subject is then soft,
+// turned away or hidden (a blurred face escapes the detector, and the frame's focus figure
+// falls back on its sharp background), so the face term counts nothing rather than the
+// neutral value a frame of a scene without people gets.
+float memberScore(const Photo &p, float v, float t, bool faceless)
 {
-    float u = 0.6f;
+    float u = faceless ? 0.0f : 0.6f;
     if (p.faceCount >= 1)
         u = p.eyeOpen >= 0.0f ? 0.5f * p.eyeOpen + 0.5f * p.faceQuality : p.faceQuality;
     float s = t + ((u * 0.32f + v * 0.36f) + p.exposure * 0.14f);
@@ -236,6 +254,14 @@ void scoreGroup(PhotoGroup &g, const std::vector<Photo> &photos, float floor)
     const auto [sMinIt, sMaxIt] = std::minmax_element(sharp.begin(), sharp.end());
     const float sMin = *sMinIt, sMax = *sMaxIt;
 
+    const bool sharpNeutral = len == 1 || sMax - sMin < std::max(1e-6f, sharpnessNoise * sMax);
+    // Centrality chooses among the sharpest frames only (those within the noise of the best):
+    // blurred frames resemble each other more than the sharp one, so over the whole group the
+    // sharp frame measured least typical and the term worked against it.
+    std::vector<bool> contender(len, true);
+    if (!sharpNeutral)
+        for (size_t k = 0; k < len; ++k)
+            contender[k] = sharp[k] >= sMax * (1.0f - sharpnessNoise);
     const std::vector<float> mean = meanPrint(members);
     std::vector<float> centre(len, 0.0f);
     for (size_t k = 0; k < len && !mean.empty(); ++k) {
@@ -243,16 +269,23 @@ void scoreGroup(PhotoGroup &g, const std::vector<Photo> &photos, float floor)
         if (print && print->size() == mean.size())
             centre[k] = distanceFromDot(dotProduct(print->data(), mean.data(), mean.size()));
     }
-    const auto [cMinIt, cMaxIt] = std::minmax_element(centre.begin(), centre.end());
-    const float cMin = *cMinIt, cMax = *cMaxIt;
+    float cMin = FLT_MAX, cMax = -FLT_MAX;
+    for (size_t k = 0; k < len; ++k)
+        if (contender[k])
+            cMin = std::min(cMin, centre[k]), cMax = std::max(cMax, centre[k]);
     const bool centreNeutral = mean.empty() || cMax - cMin < centreNoise;
-    const bool sharpNeutral = len == 1 || sMax - sMin < std::max(1e-6f, sharpnessNoise * sMax);
 
+    const size_t withFaces = size_t(std::count_if(members.begin(), members.end(),
+                                                   [](const Photo *p) { return p->faceCount >= 1; }));
+    // Three frames with faces, and most of the group, say the scene has people in it.
+    const bool peopleGroup = withFaces >= 3 && 2 * withFaces > len;
     std::vector<float> scores(len);
     for (size_t k = 0; k < len; ++k) {
         const float v = sharpNeutral ? 0.6f : (sharp[k] - sMin) / (sMax - sMin);
-        const float t = centreNeutral ? 0.108f : (1.0f - (centre[k] - cMin) / (cMax - cMin)) * 0.18f;
-        scores[k] = memberScore(*members[k], v, t);
+        const float t = centreNeutral || !contender[k]
+            ? 0.108f
+            : (1.0f - (centre[k] - cMin) / (cMax - cMin)) * 0.18f;
+        scores[k] = memberScore(*members[k], v, t, peopleGroup && members[k]->faceCount < 1);
     }
     if (len > 1)
         keepBelowBetterExposed(scores, members, offExposure(members));

@@ -137,6 +137,25 @@ Photo exposed(int number, float sharpness, float exposure, float brightness, flo
 
 } // namespace
 
+TEST(Scoring, FrameWhoseFaceWasNotFoundLosesInAGroupOfPeople)
+{
+    // The face-blurred frame escaped the face search and measures its sharp background.
+    Photo lost = plain(0, 180.0f);
+    Photo kept = plain(1, 160.0f);
+    Photo soft = plain(2, 120.0f), softer = plain(3, 110.0f);
+    for (Photo *p : {&kept, &soft, &softer}) {
+        p->faceCount = 1;
+        p->faceQuality = 0.5f;
+        p->eyeOpen = 0.8f;
+    }
+    const PhotoGroup g = scored({lost, kept, soft, softer});
+    EXPECT_EQ(g.recommended, 1);
+    EXPECT_NEAR(g.scores[0], 0.108f + 0.36f + 0.14f, 1e-6) << "no face term at all";
+    // Two frames with faces are not enough to say so, nor half of the group.
+    EXPECT_EQ(scored({lost, kept, soft}).recommended, 0);
+    EXPECT_EQ(scored({lost, plain(1, 100.0f), plain(2, 100.0f), kept, soft, softer}).recommended, 0);
+}
+
 TEST(Scoring, BadlyExposedFrameNeverBeatsAnEquallySharpSibling)
 {
     // A dark scene: the frame shot 0.7 stops over lifts the crushed shadows and scores a better
@@ -148,6 +167,11 @@ TEST(Scoring, BadlyExposedFrameNeverBeatsAnEquallySharpSibling)
     EXPECT_EQ(g.recommended, 0);
     EXPECT_LE(g.scores[1], g.scores[0] - 0.035f) << "not a close call";
     EXPECT_FALSE(g.needsReview);
+    // Nearer the others, but a quarter of the frame blown where they have a sixth: off too.
+    const Photo sky = exposed(0, 400.0f, 0.6f, 0.50f, 0.17f, 0.0f);
+    const Photo burnt = exposed(1, 420.0f, 0.5f, 0.54f, 0.25f, 0.0f);
+    const Photo skySoft = exposed(2, 300.0f, 0.6f, 0.50f, 0.17f, 0.0f);
+    EXPECT_EQ(scored({sky, burnt, skySoft}).recommended, 0);
     // Two frames, one 0.5 stops under with more crushed shadows and no fewer blown highlights:
     // the other is kept. Where the darker one also loses the other's blown sky, the two are
     // exposed differently rather than one badly, and the scores decide.
