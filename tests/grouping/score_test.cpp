@@ -242,6 +242,18 @@ TEST(Scoring, CentreTermWaitsForMoreThanPrintNoise)
     const PhotoGroup real = fan(0.3f);
     EXPECT_EQ(real.recommended, 1);
     EXPECT_NEAR(real.scores[1] - real.scores[0], 0.18f, 1e-5);
+    // Blur makes frames alike: the sharp frame is the odd one out of the prints. Centrality
+    // only ranks the frames as sharp as the best, so it does not count against the sharp one.
+    std::vector<Photo> burst;
+    for (int k = 0; k < 4; ++k) {
+        Photo p = plain(k, k == 0 ? 200.0f : 150.0f + float(k));
+        const float angle = k == 0 ? 0.0f : 0.4f + 0.01f * float(k);
+        p.featurePrint = std::vector<float>{std::cos(angle), std::sin(angle)};
+        burst.push_back(p);
+    }
+    const PhotoGroup keeper = scored(burst);
+    EXPECT_EQ(keeper.recommended, 0);
+    EXPECT_NEAR(keeper.scores[0], 0.108f + 0.192f + 0.36f + 0.14f, 1e-5);
 }
 
 TEST(Scoring, SharpnessFloorNeedsMoreThanTwentyAnalysedPhotos)
