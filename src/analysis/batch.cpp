@@ -6,6 +6,9 @@
 #include <QThreadPool>
 
 #include <algorithm>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -51,11 +54,18 @@ private:
 
 std::optional<PhotoAnalysis> analyzeSafely(const AnalyzeFunction &analyze, const QString &url)
 {
+    std::optional<PhotoAnalysis> result;
     try {
-        return analyze(url);
+        result = analyze(url);
     } catch (...) {
-        return std::nullopt;
     }
+#ifdef __GLIBC__
+    // A photo's renditions and decode buffers (tens of MB) are freed by now, but glibc keeps
+    // what worker threads free in their own arenas, and the import's memory crept up with the
+    // card. Handing it back after each photo keeps the peak at what one photo per thread needs.
+    malloc_trim(0);
+#endif
+    return result;
 }
 
 AnalysisResults coordinate(const std::vector<Photo> &photos, int maxConcurrent,
