@@ -115,6 +115,21 @@ def main():
     recommended = {rel[g["indices"][g["recommended"]]] for g in cull["groups"] if g["indices"]}
     multi = [s for s in truth["scenes"] if len(s["files"]) > 1]
     kept = [s for s in multi if any(k in recommended for k in s["keepers"])]
+
+    # The recommendation apart from the grouping: does the keeper outscore the other frames of
+    # its own scene within its group (a group joining two scenes can recommend the other's)?
+    def keeper_leads(scene):
+        for k in scene["keepers"]:
+            if k not in group_of:
+                continue
+            group = cull["groups"][group_of[k]]
+            score = {rel[i]: group["scores"][p] for p, i in enumerate(group["indices"])}
+            rivals = [score[f] for f in scene["files"] if f in score and f != k]
+            if all(score[k] > r for r in rivals):
+                return True
+        return False
+
+    leading = [s for s in multi if keeper_leads(s)]
     bad = [f for s in truth["scenes"] for f in s["badlyExposed"]]
     bad_recommended = [f for f in bad if f in recommended]
     review = sum(1 for g in cull["groups"] if g["needsReview"])
@@ -131,6 +146,7 @@ def main():
         ("pairwise recall", ours[1], theirs[1]),
         ("pairwise F1", ours[2], theirs[2]),
         ("keeper recommended (share of bursts)", len(kept) / len(multi) if multi else 1.0, None),
+        ("keeper scored above its scene's other frames", len(leading) / len(multi) if multi else 1.0, None),
         ("badly exposed never recommended", 1 - len(bad_recommended) / len(bad) if bad else 1.0, None),
         ("subject-blurred never recommended", never(subject, recommended), None),
         ("motion-blurred never recommended", never(motion, recommended), None),
