@@ -10,7 +10,7 @@ namespace mendral::Analyzer {
 
 namespace {
 
-constexpr int kSmallSide = 900;   // statistics, scene print, eyes
+constexpr int kSmallSide = 900;   // exposure statistics, scene print
 constexpr int kLargeSide = 2400;  // faces, people, face prints, colours, eyes
 // Focus is read at 1200 pixels: at 2400 the finest octave of a 12-MP frame is mostly JPEG
 // noise, which blur leaves in place; one octave down it is detail, and a blur of 1.6 pixels at

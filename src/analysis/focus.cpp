@@ -14,8 +14,8 @@ constexpr double kFlatEnergy = 4.0;
 // is, and where a photographer looks to judge focus.
 constexpr double kShareOfTiles = 0.25;
 // What rounding to whole grey levels alone puts into the fine energy: variance 1/12 a pixel,
-// (4 + 1 + 1) / 12 through a second difference. Taken off, so that a frame blurred far enough to keep
-// no fine detail reads near zero rather than as its rounding over its faint coarse detail.
+// (4 + 1 + 1) / 12 through a second difference. Taken off, so that a frame blurred far enough
+// to keep no fine detail reads near zero rather than as its rounding over its faint detail.
 constexpr double kRoundingEnergy = 6.0 / 12.0;
 
 // Second differences along four directions: rows, columns and both diagonals. A shaken frame

@@ -162,10 +162,10 @@ void keepBelowBetterExposed(std::vector<float> &scores, const std::vector<const 
     }
 }
 
-// `faceless`: no face found where most of the group (three frames at least) shows one. The subject is then soft,
-// turned away or hidden (a blurred face escapes the detector, and the frame's focus figure
-// falls back on its sharp background), so the face term counts nothing rather than the
-// neutral value a frame of a scene without people gets.
+// `faceless`: no face found where most of the group (three frames at least) shows one. The
+// subject is then soft, turned away or hidden (a blurred face escapes the detector, and the
+// frame's focus figure falls back on its sharp background), so the face term counts nothing
+// rather than the neutral value a frame of a scene without people gets.
 float memberScore(const Photo &p, float v, float t, bool faceless)
 {
     float u = faceless ? 0.0f : 0.6f;
