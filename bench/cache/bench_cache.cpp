@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <functional>
 #include <random>
-#include <unistd.h>
 
 using namespace mendral;
 
@@ -90,14 +89,7 @@ int main()
 
     const QByteArray blob(QFile(path).size(), 'x');
     const QString rawPath = dir.filePath("raw.bin");
-    const Time rawWrite = measure([&] {
-        QFile f(rawPath);
-        if (f.open(QIODevice::WriteOnly)) {
-            f.write(blob);
-            f.flush();
-            ::fdatasync(f.handle());
-        }
-    });
+    const Time rawWrite = measure([&] { bench::syncedWrite(rawPath, blob); });
     const Time rawRead = measure([&] {
         QFile f(rawPath);
         if (f.open(QIODevice::ReadOnly))

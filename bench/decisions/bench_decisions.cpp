@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
-#include <unistd.h>
 
 using namespace mendral;
 
@@ -74,14 +73,7 @@ int main()
 
     const QByteArray blob(encoded.size(), 'x');
     const QString rawPath = dir.filePath("raw.bin");
-    const Time rawWrite = measure([&] {
-        QFile f(rawPath);
-        if (f.open(QIODevice::WriteOnly)) {
-            f.write(blob);
-            f.flush();
-            ::fdatasync(f.handle());
-        }
-    });
+    const Time rawWrite = measure([&] { bench::syncedWrite(rawPath, blob); });
 
     std::vector<PhotoGroup> fresh = groups;
     for (PhotoGroup &g : fresh) {

@@ -3,12 +3,16 @@
 // measured in the same run. CPU time is the thread's own, the steadier figure on a busy machine.
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QString>
 
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <functional>
 #include <vector>
+
+#include <unistd.h>
 
 namespace mendral::bench {
 
@@ -31,6 +35,17 @@ inline Time timeOnce(const std::function<void()> &work)
     wall.start();
     work();
     return Time{double(wall.nsecsElapsed()) / 1e9, cpuNow() - cpu0};
+}
+
+/** The baseline of the file benchmarks: the same number of bytes written plainly and synced. */
+inline void syncedWrite(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly)) {
+        f.write(bytes);
+        f.flush();
+        ::fdatasync(f.handle());
+    }
 }
 
 /** The median of runs runs after one to warm up, wall and CPU taken separately. */
