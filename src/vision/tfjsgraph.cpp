@@ -115,7 +115,7 @@ std::string nodeName(const std::string &input)
     return name;
 }
 
-void setInputSize(GraphDef &graph, int side)
+void setInputSize(GraphDef &graph, int height, int width)
 {
     for (NodeDef &n : *graph.mutable_node()) {
         if (n.op() != "Placeholder")
@@ -125,8 +125,8 @@ void setInputSize(GraphDef &graph, int side)
             continue;
         auto *shape = it->second.mutable_shape();
         shape->mutable_dim(0)->set_size(1);
-        shape->mutable_dim(1)->set_size(side);
-        shape->mutable_dim(2)->set_size(side);
+        shape->mutable_dim(1)->set_size(height);
+        shape->mutable_dim(2)->set_size(width);
     }
 }
 
@@ -363,26 +363,21 @@ std::string appendGlobalAveragePool(GraphDef &graph, const std::string &output)
     return name;
 }
 
-void scaleResizeSizes(GraphDef &graph, double factor)
+void resizeByFactor(GraphDef &graph, float factor)
 {
-    std::set<std::string> sizeNodes;
-    for (const NodeDef &n : graph.node())
-        if ((n.op() == "ResizeBilinear" || n.op() == "ResizeNearestNeighbor")
-            && n.input_size() > 1)
-            sizeNodes.insert(nodeName(n.input(1)));
+    std::vector<NodeDef> factors;
     for (NodeDef &n : *graph.mutable_node()) {
-        if (!sizeNodes.count(n.name()))
-            continue;
-        const auto values = constValues(n);
-        if (!values)
+        if ((n.op() != "ResizeBilinear" && n.op() != "ResizeNearestNeighbor") || n.input_size() != 2)
             continue;
         Weight w;
-        w.isInt = true;
-        w.shape = constShape(n);
-        for (float v : *values)
-            w.ints.push_back(int32_t(std::lround(v * factor)));
-        setValue(n, w);
+        w.floats = {factor};
+        factors.push_back(makeConst(n.name() + "/factor_y", w));
+        factors.push_back(makeConst(n.name() + "/factor_x", w));
+        n.set_input(1, factors[factors.size() - 2].name());
+        n.add_input(factors.back().name());
     }
+    for (NodeDef &f : factors)
+        *graph.add_node() = std::move(f);
 }
 
 } // namespace mendral::tfjs

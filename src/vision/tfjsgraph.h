@@ -48,16 +48,20 @@ bool prune(GraphDef &graph, const std::vector<std::string> &outputs, QString *er
 std::string appendGlobalAveragePool(GraphDef &graph, const std::string &output);
 
 /**
- * Multiplies the constant output sizes of every ResizeBilinear / ResizeNearestNeighbor by
- * `factor` (rounded): such sizes were folded for one input size and must follow another.
+ * Makes every ResizeBilinear / ResizeNearestNeighbor with a constant output size scale its
+ * input by `factor` each way instead (OpenCV's form of the node with two factor inputs), so
+ * that the graph takes inputs of any size. Only for graphs whose resizes all scale by that
+ * factor, as centernet's head doubles at each step; the sizes the converter folded for one
+ * input size are dropped.
  */
-void scaleResizeSizes(GraphDef &graph, double factor);
+void resizeByFactor(GraphDef &graph, float factor);
 
 /**
- * Declares every 4-D Placeholder as 1 × side × side × channels: OpenCV's importer works out
- * layer shapes from the declared input shape.
+ * Declares every 4-D Placeholder as 1 × height × width × channels: OpenCV's importer works
+ * out layer shapes from the declared input shape.
  */
-void setInputSize(GraphDef &graph, int side);
+void setInputSize(GraphDef &graph, int height, int width);
+inline void setInputSize(GraphDef &graph, int side) { setInputSize(graph, side, side); }
 
 /** The node an output really comes from: Identity nodes followed to their input (OpenCV drops them). */
 std::string throughIdentities(const GraphDef &graph, const std::string &output);

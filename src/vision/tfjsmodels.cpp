@@ -14,27 +14,19 @@ namespace mendral::tfjs {
 
 namespace {
 
-// Centernet was converted for 512 × 512 inputs; its upsampling sizes were folded for that.
-constexpr int centernetNativeSize = 512;
+constexpr int peopleDeclaredHeight = 288, peopleDeclaredWidth = 384;
 const std::string centernetBackbone = "tower_0/extern1/hard_swish/mul_1";
 const std::string centernetHeatmaps = "tower_0/keypoints";
 
-std::optional<GraphSpec> centernet(const QString &directory, int inputSize,
-                                   const std::string &output, bool pool, QString *error)
+// Centernet read, cut at `output` and rewritten for OpenCV.
+std::optional<GraphSpec> centernet(const QString &directory, const std::string &output, bool pool,
+                                   QString *error)
 {
-    if (inputSize < 32 || inputSize % 32 != 0) {
-        if (error)
-            *error = "centernet needs a multiple of 32 as input size";
-        return std::nullopt;
-    }
     auto graph = loadGraphModel(QDir(directory).filePath(centernetFile), error);
     if (!graph || !prune(*graph, {output}, error) || !rewriteForOpenCV(*graph, error))
         return std::nullopt;
-    scaleResizeSizes(*graph, double(inputSize) / centernetNativeSize);
-    setInputSize(*graph, inputSize);
     const std::string source = throughIdentities(*graph, output);
     GraphSpec model;
-    model.inputSize = inputSize;
     model.outputs = {pool ? appendGlobalAveragePool(*graph, source) : source};
     if (!prune(*graph, model.outputs, error))
         return std::nullopt;
@@ -50,14 +42,14 @@ cv::Mat rgbMat(const QImage &image)
         .clone();
 }
 
-cv::Mat resizedRgb(const QImage &image, int side)
+cv::Mat resizedRgb(const QImage &image, int width, int height)
 {
     cv::Mat rgb = rgbMat(image);
-    if (rgb.cols == side && rgb.rows == side)
+    if (rgb.cols == width && rgb.rows == height)
         return rgb;
     cv::Mat out;
-    const bool shrinking = rgb.cols >= side && rgb.rows >= side;
-    cv::resize(rgb, out, cv::Size(side, side), 0, 0,
+    const bool shrinking = rgb.cols >= width && rgb.rows >= height;
+    cv::resize(rgb, out, cv::Size(width, height), 0, 0,
                shrinking ? cv::INTER_AREA : cv::INTER_LINEAR);
     return out;
 }
@@ -66,12 +58,33 @@ cv::Mat resizedRgb(const QImage &image, int side)
 
 std::optional<GraphSpec> sceneGraph(const QString &directory, int inputSize, QString *error)
 {
-    return centernet(directory, inputSize, centernetBackbone, true, error);
+    if (inputSize < 32 || inputSize % 32 != 0) {
+        if (error)
+            *error = "centernet needs a multiple of 32 as input size";
+        return std::nullopt;
+    }
+    std::optional<GraphSpec> model = centernet(directory, centernetBackbone, true, error);
+    if (model) {
+        setInputSize(model->graph, inputSize);
+        model->inputHeight = model->inputWidth = inputSize;
+    }
+    return model;
 }
 
-std::optional<GraphSpec> peopleGraph(const QString &directory, int inputSize, QString *error)
+std::optional<GraphSpec> peopleGraph(const QString &directory, QString *error)
 {
-    return centernet(directory, inputSize, centernetHeatmaps, false, error);
+    std::optional<GraphSpec> model = centernet(directory, centernetHeatmaps, false, error);
+    if (model) {
+        // The head's three upsamplings each double their input (stride 32 to 16, 8 and 4).
+        resizeByFactor(model->graph, 2.0f);
+        // The shape OpenCV works out layer shapes from first; other inputs reshape the net.
+        setInputSize(model->graph, peopleDeclaredHeight, peopleDeclaredWidth);
+        model->inputHeight = peopleDeclaredHeight;
+        model->inputWidth = peopleDeclaredWidth;
+        if (!prune(model->graph, model->outputs, error))
+            return std::nullopt;
+    }
+    return model;
 }
 
 std::optional<GraphSpec> faceGraph(const QString &directory, QString *error)
@@ -93,7 +106,7 @@ std::optional<GraphSpec> faceGraph(const QString &directory, QString *error)
     GraphSpec model;
     model.graph = std::move(*graph);
     model.outputs = {faceNetOutput};
-    model.inputSize = faceNetInputSize;
+    model.inputHeight = model.inputWidth = faceNetInputSize;
     return model;
 }
 
@@ -107,37 +120,36 @@ std::optional<GraphSpec> faceresGraph(const QString &directory, QString *error)
     GraphSpec model;
     model.graph = std::move(*graph);
     model.outputs = {output};
-    model.inputSize = 224;
+    model.inputHeight = model.inputWidth = 224;
     return model;
 }
 
-cv::Mat centernetBlob(const QImage &image, int side)
+cv::Mat centernetBlob(const QImage &image, int width, int height)
 {
-    if (image.isNull() || side < 1)
+    if (image.isNull() || width < 1 || height < 1)
         return {};
-    return cv::dnn::blobFromImage(resizedRgb(image, side), 1.0, cv::Size(), cv::Scalar(), false,
-                                  false, CV_32F);
+    return cv::dnn::blobFromImage(resizedRgb(image, width, height), 1.0, cv::Size(), cv::Scalar(),
+                                  false, false, CV_32F);
 }
 
 cv::Mat faceNetBlob(const QImage &chip)
 {
     if (chip.isNull())
         return {};
-    return cv::dnn::blobFromImage(resizedRgb(chip, faceNetInputSize), 1.0 / 255, cv::Size(),
+    return cv::dnn::blobFromImage(resizedRgb(chip, faceNetInputSize, faceNetInputSize), 1.0 / 255, cv::Size(),
                                   cv::Scalar(faceNetMean[0], faceNetMean[1], faceNetMean[2]),
                                   false, false, CV_32F);
 }
 
-QImage letterboxed(const QImage &image)
+QImage letterboxed(const QImage &image, QSize canvas)
 {
-    if (image.isNull() || image.width() == image.height())
+    if (image.isNull() || image.size() == canvas)
         return image;
-    const int side = std::max(image.width(), image.height());
-    QImage square(side, side, QImage::Format_RGB888);
-    square.fill(Qt::black);
-    QPainter painter(&square);
-    painter.drawImage((side - image.width()) / 2, (side - image.height()) / 2, image);
-    return square;
+    QImage out(canvas, QImage::Format_RGB888);
+    out.fill(Qt::black);
+    QPainter painter(&out);
+    painter.drawImage((canvas.width() - image.width()) / 2, (canvas.height() - image.height()) / 2, image);
+    return out;
 }
 
 cv::Mat blobFromRgb(const std::vector<float> &rgb, int side)

@@ -10,6 +10,8 @@
 
 #include <opencv2/core/mat.hpp>
 
+#include <algorithm>
+
 namespace mendral::tfjs {
 
 /** File names inside the model directory. */
@@ -21,15 +23,18 @@ inline const QString faceNetManifestFile =
 struct GraphSpec {
     GraphDef graph;
     std::vector<std::string> outputs;
-    int inputSize = 0; // square input side in pixels
+    int inputHeight = 0, inputWidth = 0; // the declared input, in pixels
 };
 
 /** Centernet's backbone output (`extern1`) averaged over the image: the scene print. */
 std::optional<GraphSpec> sceneGraph(const QString &directory, int inputSize,
                                     QString *error = nullptr);
-/** Centernet's class heatmaps (80 COCO classes, 0 = person) at a quarter of the input size. */
-std::optional<GraphSpec> peopleGraph(const QString &directory, int inputSize,
-                                     QString *error = nullptr);
+/**
+ * Centernet's class heatmaps (80 COCO classes, 0 = person) at a quarter of the input size, for
+ * inputs of any height and width that are multiples of 32: the network is convolutional and
+ * its upsamplings follow the input, so one network serves landscape and portrait photos.
+ */
+std::optional<GraphSpec> peopleGraph(const QString &directory, QString *error = nullptr);
 /** face-api's recognition network: 128 values for a 150-pixel aligned face chip. */
 std::optional<GraphSpec> faceGraph(const QString &directory, QString *error = nullptr);
 
@@ -37,14 +42,21 @@ std::optional<GraphSpec> faceGraph(const QString &directory, QString *error = nu
 std::optional<GraphSpec> faceresGraph(const QString &directory, QString *error = nullptr);
 
 /**
- * NCHW float blob of `image` scaled (aspect not kept) to side × side RGB: centernet takes
+ * NCHW float blob of `image` scaled (aspect not kept) to width × height RGB: centernet takes
  * values 0…255, the face network (value − mean) / 255. Empty for a null image.
  */
-cv::Mat centernetBlob(const QImage &image, int side);
+cv::Mat centernetBlob(const QImage &image, int width, int height);
+inline cv::Mat centernetBlob(const QImage &image, int side) { return centernetBlob(image, side, side); }
 cv::Mat faceNetBlob(const QImage &chip);
 
+/** `image` centred on a black canvas of at least its size. */
+QImage letterboxed(const QImage &image, QSize canvas);
 /** `image` centred on a black square (side = its longer side). */
-QImage letterboxed(const QImage &image);
+inline QImage letterboxed(const QImage &image)
+{
+    const int side = std::max(image.width(), image.height());
+    return letterboxed(image, QSize(side, side));
+}
 
 /** An NCHW blob from interleaved RGB floats (rows of side × 3 values). */
 cv::Mat blobFromRgb(const std::vector<float> &rgb, int side);

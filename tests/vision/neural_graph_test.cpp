@@ -227,7 +227,7 @@ TEST(GraphPrune, KeepsWhatOutputsNeedInOrder)
     EXPECT_FALSE(prune(*graph, {"nowhere"}));
 }
 
-TEST(GraphShapes, ResizeSizesFollowTheInputOnceEachAndIdentitiesAreSkipped)
+TEST(GraphShapes, ResizesScaleByAFactorAndIdentitiesAreSkipped)
 {
     GraphDef g;
     *g.add_node() = node("x", "Placeholder", {});
@@ -236,16 +236,22 @@ TEST(GraphShapes, ResizeSizesFollowTheInputOnceEachAndIdentitiesAreSkipped)
     size.shape = {2};
     size.ints = {32, 24};
     *g.add_node() = makeConst("size", size);
-    *g.add_node() = makeConst("other", floats({32, 24}, {2}));
     *g.add_node() = node("up1", "ResizeBilinear", {"x", "size"});
-    *g.add_node() = node("up2", "ResizeBilinear", {"x", "size"}); // shares the size
+    *g.add_node() = node("up2", "ResizeNearestNeighbor", {"x", "size"}); // shares the size
     *g.add_node() = node("id", "Identity", {"up1"});
     *g.add_node() = node("id2", "Identity", {"id:0"});
-    scaleResizeSizes(g, 0.75);
-    EXPECT_EQ(*constValues(*find(g, "size")), (std::vector<float>{24, 18}));
-    EXPECT_EQ(*constValues(*find(g, "other")), (std::vector<float>{32, 24}));
+    resizeByFactor(g, 2.0f);
+    for (const char *name : {"up1", "up2"}) {
+        const NodeDef &up = *find(g, name);
+        ASSERT_EQ(up.input_size(), 3);
+        EXPECT_EQ(up.input(0), "x");
+        EXPECT_EQ(*constValues(*find(g, up.input(1))), std::vector<float>{2.0f});
+        EXPECT_EQ(*constValues(*find(g, up.input(2))), std::vector<float>{2.0f});
+    }
     EXPECT_EQ(throughIdentities(g, "id2"), "up1");
     EXPECT_EQ(throughIdentities(g, "up2"), "up2");
+    ASSERT_TRUE(prune(g, {"up1", "up2"}));
+    EXPECT_EQ(find(g, "size"), nullptr); // the folded size is no longer used
 }
 
 TEST(GraphRun, SmallModelThroughOpenCVMatchesHandComputation)
