@@ -10,6 +10,7 @@
 
 
 #include <algorithm>
+#include <functional>
 #include <cmath>
 
 namespace mendral::neural {
@@ -62,9 +63,26 @@ struct Models {
     QStringList problems; // one line per model that did not load, for the user
 };
 
-std::shared_ptr<tfjs::NetPool> pool(std::optional<tfjs::GraphSpec> model, QString *error)
+using GraphMaker = std::function<std::optional<tfjs::GraphSpec>(QString *error)>;
+
+// A pool that makes the graph again for each further network instead of keeping it encoded
+// (38 MB for the three models); the first graph made serves the first network.
+std::shared_ptr<tfjs::NetPool> pool(const GraphMaker &make, QString *error)
 {
-    return model ? tfjs::NetPool::create(model->graph, model->outputs, error) : nullptr;
+    std::optional<tfjs::GraphSpec> model = make(error);
+    if (!model)
+        return nullptr;
+    auto first = std::make_shared<std::optional<tfjs::GraphDef>>(std::move(model->graph));
+    auto source = [make, first](QString *error) -> std::optional<tfjs::GraphDef> {
+        if (*first) {
+            std::optional<tfjs::GraphDef> graph = std::move(*first);
+            first->reset();
+            return graph;
+        }
+        std::optional<tfjs::GraphSpec> again = make(error);
+        return again ? std::optional<tfjs::GraphDef>(std::move(again->graph)) : std::nullopt;
+    };
+    return tfjs::NetPool::create(source, model->outputs, error);
 }
 
 // Says which file is missing, or which one is there but does not load (and why).
@@ -79,7 +97,8 @@ QString problem(const QString &what, const QString &file, const QString &error)
 // quarter of the input each way, or the upsamplings did not follow the input.
 std::shared_ptr<tfjs::NetPool> peoplePool(const QString &directory, QString *error)
 {
-    const std::shared_ptr<tfjs::NetPool> people = pool(tfjs::peopleGraph(directory, error), error);
+    const std::shared_ptr<tfjs::NetPool> people =
+        pool([directory](QString *e) { return tfjs::peopleGraph(directory, e); }, error);
     if (!people)
         return nullptr;
     const int height = peopleShortSide, width = peopleInputSize;
@@ -100,13 +119,13 @@ Models &models()
         const QDir dir(modelDirectory());
         Models loaded;
         QString error;
-        loaded.scene = pool(tfjs::sceneGraph(dir.path(), sceneInputSize, &error), &error);
+        loaded.scene = pool([path = dir.path()](QString *e) { return tfjs::sceneGraph(path, sceneInputSize, e); }, &error);
         if (loaded.scene)
             loaded.people = peoplePool(dir.path(), &error);
         if (!loaded.scene || !loaded.people)
             loaded.problems << problem(QStringLiteral("场景与人物模型"), dir.filePath(tfjs::centernetFile), error);
         error.clear();
-        loaded.face = pool(tfjs::faceGraph(dir.path(), &error), &error);
+        loaded.face = pool([path = dir.path()](QString *e) { return tfjs::faceGraph(path, e); }, &error);
         if (!loaded.face)
             loaded.problems << problem(QStringLiteral("人脸识别模型"), dir.filePath(tfjs::faceNetManifestFile), error);
         return loaded;

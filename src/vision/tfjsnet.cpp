@@ -18,13 +18,38 @@ void limitOpenCVThreads()
 std::shared_ptr<NetPool> NetPool::create(const GraphDef &graph, std::vector<std::string> outputs,
                                          QString *error)
 {
-    limitOpenCVThreads();
-    std::shared_ptr<NetPool> pool(new NetPool);
-    if (!graph.SerializeToString(&pool->m_bytes)) {
+    auto bytes = std::make_shared<std::string>();
+    if (!graph.SerializeToString(bytes.get())) {
         if (error)
             *error = "cannot encode the graph";
         return nullptr;
     }
+    return make([bytes](QString *) { return std::optional<std::string>(*bytes); }, std::move(outputs), error);
+}
+
+std::shared_ptr<NetPool> NetPool::create(GraphSource source, std::vector<std::string> outputs,
+                                         QString *error)
+{
+    auto bytes = [source = std::move(source)](QString *error) -> std::optional<std::string> {
+        const std::optional<GraphDef> graph = source(error);
+        if (!graph)
+            return std::nullopt;
+        std::string encoded;
+        if (!graph->SerializeToString(&encoded)) {
+            if (error)
+                *error = "cannot encode the graph";
+            return std::nullopt;
+        }
+        return encoded;
+    };
+    return make(std::move(bytes), std::move(outputs), error);
+}
+
+std::shared_ptr<NetPool> NetPool::make(Encoder bytes, std::vector<std::string> outputs, QString *error)
+{
+    limitOpenCVThreads();
+    std::shared_ptr<NetPool> pool(new NetPool);
+    pool->m_bytes = std::move(bytes);
     pool->m_outputs = std::move(outputs);
     auto net = pool->makeNet(error);
     if (!net)
@@ -38,8 +63,10 @@ NetPool::~NetPool() = default;
 std::unique_ptr<cv::dnn::Net> NetPool::makeNet(QString *error) const
 {
     try {
-        auto net = std::make_unique<cv::dnn::Net>(
-            cv::dnn::readNetFromTensorflow(m_bytes.data(), m_bytes.size()));
+        const std::optional<std::string> bytes = m_bytes(error);
+        if (!bytes)
+            return nullptr;
+        auto net = std::make_unique<cv::dnn::Net>(cv::dnn::readNetFromTensorflow(bytes->data(), bytes->size()));
         if (net->empty()) {
             if (error)
                 *error = "OpenCV made an empty network";
@@ -55,20 +82,28 @@ std::unique_ptr<cv::dnn::Net> NetPool::makeNet(QString *error) const
     }
 }
 
+// An idle network, a new one when all are busy, or (when none can be made) the next one
+// another call hands back.
+std::unique_ptr<cv::dnn::Net> NetPool::takeNet(QString *error)
+{
+    std::unique_lock lock(m_mutex);
+    if (m_idle.empty()) {
+        lock.unlock();
+        if (auto net = makeNet(error))
+            return net;
+        lock.lock();
+        m_returned.wait(lock, [this] { return !m_idle.empty(); });
+        if (error)
+            error->clear();
+    }
+    auto net = std::move(m_idle.back());
+    m_idle.pop_back();
+    return net;
+}
+
 std::optional<std::vector<cv::Mat>> NetPool::run(const cv::Mat &blob, QString *error)
 {
-    std::unique_ptr<cv::dnn::Net> net;
-    {
-        std::lock_guard lock(m_mutex);
-        if (!m_idle.empty()) {
-            net = std::move(m_idle.back());
-            m_idle.pop_back();
-        }
-    }
-    if (!net)
-        net = makeNet(error);
-    if (!net)
-        return std::nullopt;
+    std::unique_ptr<cv::dnn::Net> net = takeNet(error);
     std::optional<std::vector<cv::Mat>> result;
     try {
         net->setInput(blob);
@@ -84,8 +119,11 @@ std::optional<std::vector<cv::Mat>> NetPool::run(const cv::Mat &blob, QString *e
             *error = QString::fromUtf8(e.what());
         result.reset();
     }
-    std::lock_guard lock(m_mutex);
-    m_idle.push_back(std::move(net));
+    {
+        std::lock_guard lock(m_mutex);
+        m_idle.push_back(std::move(net));
+    }
+    m_returned.notify_one();
     return result;
 }
 

@@ -11,7 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <latch>
+#include <thread>
 
 using namespace mendral;
 using namespace mendral::tfjs;
@@ -287,6 +290,42 @@ TEST(GraphRun, SmallModelThroughOpenCVMatchesHandComputation)
         }
     EXPECT_GT(clippedHigh, 0);
     EXPECT_GT(clippedLow, 0);
+}
+
+TEST(GraphRun, PoolWhoseModelVanishesKeepsServingEveryCallWithTheNetworkItHas)
+{
+    QTemporaryDir dir;
+    const QString json = writeSmallModel(dir);
+    std::atomic<int> made{0};
+    std::string output;
+    auto source = [&](QString *error) -> std::optional<GraphDef> {
+        ++made;
+        auto graph = loadGraphModel(json, error); // null once the files are gone
+        if (!graph || !rewriteForOpenCV(*graph, error))
+            return std::nullopt;
+        output = throughIdentities(*graph, "out");
+        return prune(*graph, {output}, error) ? graph : std::nullopt;
+    };
+    QString error;
+    ASSERT_TRUE(source(&error)) << qPrintable(error);
+    auto pool = NetPool::create(source, {output}, &error);
+    ASSERT_TRUE(pool) << qPrintable(error);
+    ASSERT_TRUE(dir.remove());
+
+    // Four threads at once on one network: the others try to make theirs, fail, and wait.
+    std::vector<float> rgb(4 * 4 * 3, 1.0f);
+    std::atomic<int> served{0};
+    std::latch start(4);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            start.arrive_and_wait();
+            for (int i = 0; i < 100; ++i)
+                served += bool(pool->run(blobFromRgb(rgb, 4)));
+        });
+    for (std::thread &t : threads)
+        t.join();
+    EXPECT_EQ(served, 400) << made << " graphs made";
 }
 
 TEST(NeuralHelpers, ScaledPrintsStayUnitAndScaleDistancesByK)
