@@ -187,11 +187,16 @@ QImage fromProcessed(const libraw_processed_image_t *p, int maxPixel)
     if (p->type != LIBRAW_IMAGE_BITMAP || p->bits != 8 || tooManyPixels(p->width, p->height))
         return {};
     const qsizetype stride = qsizetype(p->width) * p->colors;
-    if (p->colors == 3)
-        return QImage(p->data, p->width, p->height, stride, QImage::Format_RGB888).copy();
-    if (p->colors == 1)
-        return QImage(p->data, p->width, p->height, stride, QImage::Format_Grayscale8).copy();
-    return {};
+    if (p->colors != 3 && p->colors != 1)
+        return {};
+    // Over LibRaw's pixels, scaled from there: a full-size copy first would cost as much
+    // memory again as the developed image.
+    const QImage over(p->data, p->width, p->height, stride,
+                      p->colors == 3 ? QImage::Format_RGB888 : QImage::Format_Grayscale8);
+    QImage out = maxPixel > 0 ? fitted(over, maxPixel) : over;
+    if (out.constBits() == over.constBits())
+        out = out.copy(); // still LibRaw's memory, which is freed next
+    return out;
 }
 
 QImage rawPreview(LibRaw &raw, int maxPixel)
@@ -205,7 +210,7 @@ QImage rawPreview(LibRaw &raw, int maxPixel)
     return out;
 }
 
-QImage rawHalfSize(LibRaw &raw)
+QImage rawHalfSize(LibRaw &raw, int maxPixel)
 {
     // A development holds the unpacked sensor data and LibRaw's working image at once (heaptrack
     // put two of them at 384 MB, the peak of a whole import). One at a time: a second analysis
@@ -219,11 +224,12 @@ QImage rawHalfSize(LibRaw &raw)
         return {};
     int err = 0;
     libraw_processed_image_t *p = raw.dcraw_make_mem_image(&err);
-    QImage out = fromProcessed(p, 0); // a bitmap: the bound does not apply yet
-    LibRaw::dcraw_clear_mem(p);
-    // The sensor data and working image (170 MB for a 12-MP linear DNG, which LibRaw develops
-    // at full size) are not needed for the scaling that follows.
+    // The sensor data and working image (192 MB for a 12-MP linear DNG, which LibRaw develops
+    // at full size) go before the developed image is scaled; the image is LibRaw's own
+    // allocation and outlives them.
     raw.recycle();
+    QImage out = fromProcessed(p, maxPixel);
+    LibRaw::dcraw_clear_mem(p);
     return out;
 }
 
@@ -256,7 +262,7 @@ QImage readRaw(const QByteArray &path, int maxPixel)
         }
     }
     // dcraw_process already turns the developed image upright.
-    return fitted(rawHalfSize(*raw), maxPixel);
+    return rawHalfSize(*raw, maxPixel);
 }
 
 } // namespace
