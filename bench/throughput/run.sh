@@ -5,6 +5,8 @@
 #   bench/throughput/run.sh CLI CARD [COPIES...]
 # COPIES (default "2 8"): the card hard-linked that many times into one folder, for peak memory
 # against the card's size (385 photos give 770 and 3,080). Each copy count runs a cold cull.
+# The window (mendral beside the CLI) then opens the card cold and is timed from its start to
+# the overview of every group with its thumbnails, against the cull's own time.
 set -euo pipefail
 cli=${1:?usage: run.sh CLI CARD [COPIES...]}
 card=${2:?usage: run.sh CLI CARD [COPIES...]}
@@ -27,6 +29,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 data=${XDG_DATA_HOME:-$HOME/.local/share}
 export MENDRAL_MODELS=${MENDRAL_MODELS:-$data/Mendral/models} QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+export MENDRAL_ICONS=${MENDRAL_ICONS:-$data/Mendral/icons}
 
 # CPU seconds (user + system) of a command, from GNU time.
 cpu_of() { awk -F': ' '/User time|System time/ {s += $2} END {printf "%.3f", s}' "$1"; }
@@ -68,3 +71,25 @@ for n in "${copies[@]}"; do
     "$first" "$(awk -v a="$rss" -v b="$first" 'BEGIN {print a / b}')"
   rm -rf "$folder" "$work/home-x$n" "$work/x$n.json"
 done
+
+# The window: a cold start on the card until the overview is on screen with its thumbnails
+# (the screenshot is taken then), against the cold cull of the same card.
+app=$(dirname "$cli")/mendral
+if [[ -x "$app" ]]; then
+  home=$work/home-window
+  mkdir -p "$home"
+  XDG_DATA_HOME=$home/data XDG_CACHE_HOME=$home/cache XDG_CONFIG_HOME=$home/config \
+    /usr/bin/time -v -o "$work/window.time" "$app" --screenshot "$work/window.png" --size 1100x720 "$card" \
+    >"$work/window.out" 2>"$work/window.err" || true
+  if [[ -s "$work/window.png" ]]; then
+    seen=$(field "$work/window.time" "Elapsed" | awk -F: '{s = 0; for (i = 1; i <= NF; i++) s = 60 * s + $i; print s}')
+    printf 'throughput: window seconds from start to overview (%s photos) vs cold cull\t%.1f\t%.1f\t%.2f\n' "$photos" \
+      "$seen" "$wall" "$(awk -v a="$seen" -v b="$wall" 'BEGIN {print a / b}')"
+    printf 'throughput: window peak RSS MB, %s photos vs cold cull\t%.0f\t%.0f\t%.2f\n' "$photos" \
+      "$(awk -v k="$(field "$work/window.time" "Maximum resident")" 'BEGIN {print k / 1024}')" \
+      "$(awk -v k="$(field "$work/card.time" "Maximum resident")" 'BEGIN {print k / 1024}')" \
+      "$(awk -v a="$(field "$work/window.time" "Maximum resident")" -v b="$(field "$work/card.time" "Maximum resident")" 'BEGIN {print a / b}')"
+  else
+    echo "throughput: the window did not show the card: $(tail -1 "$work/window.err")" >&2
+  fi
+fi
