@@ -71,8 +71,8 @@ std::optional<PhotoAnalysis> analyzeSafely(const AnalyzeFunction &analyze, const
 #ifdef __GLIBC__
 // Blocks of 4 MB and more (renditions, decode and RAW buffers) come straight from the system
 // and go back to it when freed. glibc otherwise raises this bound to the largest block freed so
-// far, after which 17-MB renditions came from the arenas and fragmented them: the peak of a
-// the benchmark card peaked at 571 and 580 MB with this bound, 562 to 631 MB without it.
+// far, after which 17-MB renditions come from the arenas and fragment them. Cold culls of the
+// benchmark card peaked at 571 and 580 MB with this bound, 562 to 631 MB without it.
 void mapLargeBlocks()
 {
     static std::once_flag once;
