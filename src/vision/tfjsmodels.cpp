@@ -64,10 +64,8 @@ std::optional<GraphSpec> sceneGraph(const QString &directory, int inputSize, QSt
         return std::nullopt;
     }
     std::optional<GraphSpec> model = centernet(directory, centernetBackbone, true, error);
-    if (model) {
+    if (model)
         setInputSize(model->graph, inputSize);
-        model->inputHeight = model->inputWidth = inputSize;
-    }
     return model;
 }
 
@@ -79,8 +77,6 @@ std::optional<GraphSpec> peopleGraph(const QString &directory, QString *error)
         resizeByFactor(model->graph, 2.0f);
         // The shape OpenCV works out layer shapes from first; other inputs reshape the net.
         setInputSize(model->graph, peopleDeclaredHeight, peopleDeclaredWidth);
-        model->inputHeight = peopleDeclaredHeight;
-        model->inputWidth = peopleDeclaredWidth;
         if (!prune(model->graph, model->outputs, error))
             return std::nullopt;
     }
@@ -106,7 +102,6 @@ std::optional<GraphSpec> faceGraph(const QString &directory, QString *error)
     GraphSpec model;
     model.graph = std::move(*graph);
     model.outputs = {faceNetOutput};
-    model.inputHeight = model.inputWidth = faceNetInputSize;
     return model;
 }
 
@@ -120,7 +115,6 @@ std::optional<GraphSpec> faceresGraph(const QString &directory, QString *error)
     GraphSpec model;
     model.graph = std::move(*graph);
     model.outputs = {output};
-    model.inputHeight = model.inputWidth = 224;
     return model;
 }
 

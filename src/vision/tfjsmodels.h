@@ -23,7 +23,6 @@ inline const QString faceNetManifestFile =
 struct GraphSpec {
     GraphDef graph;
     std::vector<std::string> outputs;
-    int inputHeight = 0, inputWidth = 0; // the declared input, in pixels
 };
 
 /** Centernet's backbone output (`extern1`) averaged over the image: the scene print. */

@@ -82,20 +82,21 @@ std::unique_ptr<cv::dnn::Net> NetPool::makeNet(QString *error) const
     }
 }
 
-// An idle network, a new one when all are busy, or (when none can be made) the next one
-// another call hands back.
+// An idle network, a new one when all are busy, or (once one could not be made) the next one
+// another call hands back: a failed attempt is not repeated, since each reads the model again.
 std::unique_ptr<cv::dnn::Net> NetPool::takeNet(QString *error)
 {
     std::unique_lock lock(m_mutex);
-    if (m_idle.empty()) {
+    if (m_idle.empty() && !m_cannotGrow) {
         lock.unlock();
         if (auto net = makeNet(error))
             return net;
         lock.lock();
-        m_returned.wait(lock, [this] { return !m_idle.empty(); });
+        m_cannotGrow = true;
         if (error)
             error->clear();
     }
+    m_returned.wait(lock, [this] { return !m_idle.empty(); });
     auto net = std::move(m_idle.back());
     m_idle.pop_back();
     return net;

@@ -54,6 +54,7 @@ private:
     std::vector<std::string> m_outputs;
     std::mutex m_mutex;
     std::condition_variable m_returned;
+    bool m_cannotGrow = false; // a further network could not be made: wait for one instead
     std::vector<std::unique_ptr<cv::dnn::Net>> m_idle;
 };
 
