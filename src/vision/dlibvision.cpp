@@ -2,6 +2,7 @@
 
 #include "vision/facevision.h"
 #include "vision/neural.h"
+#include "vision/scenecolor.h"
 
 #include <algorithm>
 
@@ -24,7 +25,7 @@ std::optional<FeaturePrint> DlibVision::sceneFeaturePrint(const QImage &image) c
     const auto values = neural::scenePrint(image);
     if (!values || values->empty())
         return std::nullopt;
-    return packFeaturePrint(*values);
+    return packFeaturePrint(withColours(*values, chromaHistogram(image)));
 }
 
 std::optional<FeaturePrint> DlibVision::faceFeaturePrint(const QImage &faceCrop) const

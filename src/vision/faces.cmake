@@ -7,6 +7,7 @@ target_sources(mendral_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/facedetector.cpp
   ${CMAKE_CURRENT_LIST_DIR}/facequality.cpp
   ${CMAKE_CURRENT_LIST_DIR}/faceshape.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/scenecolor.cpp
   ${CMAKE_CURRENT_LIST_DIR}/facevision.cpp
   ${CMAKE_CURRENT_LIST_DIR}/vision.cpp)
 target_link_libraries(mendral_core PRIVATE dlib::dlib)

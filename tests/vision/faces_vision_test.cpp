@@ -5,10 +5,12 @@
 
 #include "vision/dlibvision.h"
 #include "vision/neural.h"
+#include "vision/scenecolor.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <numeric>
 
 using namespace mendral;
 
@@ -59,6 +61,39 @@ TEST(DefaultVision, ScenePrintFollowsTheModels)
     ASSERT_TRUE(print.has_value());
     EXPECT_GT(print->elementCount, 0);
     EXPECT_EQ(print->data.size(), qsizetype(print->elementCount) * 4);
+}
+
+TEST(SceneColours, HistogramIgnoresExposureAndDarkness)
+{
+    EXPECT_TRUE(chromaHistogram(QImage()).empty());
+    // Left half orange, right half blue; the darker copy keeps the colours, the black frame
+    // (no pixel with a colour) counts as grey, like a grey frame.
+    QImage two(200, 100, QImage::Format_RGB32);
+    two.fill(qRgb(40, 60, 200));
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 100; ++x)
+            two.setPixel(x, y, qRgb(230, 140, 40));
+    QImage dark = two;
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 200; ++x) {
+            const QRgb p = two.pixel(x, y);
+            dark.setPixel(x, y, qRgb(qRed(p) / 2, qGreen(p) / 2, qBlue(p) / 2));
+        }
+    QImage black(50, 50, QImage::Format_RGB888), grey(50, 50, QImage::Format_RGB888);
+    black.fill(Qt::black);
+    grey.fill(QColor(128, 128, 128));
+    const std::vector<float> h = chromaHistogram(two), d = chromaHistogram(dark);
+    ASSERT_EQ(h.size(), 36u);
+    EXPECT_NEAR(std::accumulate(h.begin(), h.end(), 0.0), 1.0, 1e-5);
+    double fromGrey = 0;
+    for (size_t k = 0; k < h.size(); ++k) {
+        EXPECT_NEAR(h[k], d[k], 0.02) << k;
+        fromGrey += std::abs(h[k] - chromaHistogram(grey)[k]) / 2;
+    }
+    EXPECT_GT(fromGrey, 0.9);
+    EXPECT_EQ(chromaHistogram(black), chromaHistogram(grey));
+    const std::vector<float> b = chromaHistogram(black);
+    EXPECT_NEAR(std::accumulate(b.begin(), b.end(), 0.0), 1.0, 1e-6);
 }
 
 TEST(DefaultVision, FacesOfAGroupPhotoWithQuality)

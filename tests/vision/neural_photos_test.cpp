@@ -6,6 +6,9 @@
 
 #include "vision/facedetector.h"
 #include "vision/neural.h"
+#include "vision/vision.h"
+
+#include <cstring>
 
 #include <QDir>
 #include <QImage>
@@ -36,6 +39,17 @@ QImage exposed(const QImage &image, double factor)
             line[x] = uchar(std::clamp(std::lround(line[x] * factor), 0L, 255L));
     }
     return out;
+}
+
+// The scene print the analysis stores: the network's print joined with the colours.
+std::vector<float> scenePrint(const QImage &image)
+{
+    const std::optional<FeaturePrint> print = defaultVision().sceneFeaturePrint(image);
+    if (!print)
+        return {};
+    std::vector<float> values(size_t(print->elementCount));
+    std::memcpy(values.data(), print->data.constData(), values.size() * sizeof(float));
+    return values;
 }
 
 QImage centreSquare(const QImage &image)
@@ -89,16 +103,16 @@ TEST_F(NeuralPhotos, AlteredCopiesOfAPhotoAreCloserThanAnyOtherPhoto)
     for (const QString &f : files) {
         const QImage photo = rendition(f, 900);
         const int w = photo.width(), h = photo.height();
-        const auto print = neural::scenePrint(centreSquare(photo));
-        ASSERT_TRUE(print) << qPrintable(f);
-        EXPECT_NEAR(distance(*print, *print), 0, 1e-3);
-        prints.push_back(*print);
+        const std::vector<float> print = scenePrint(centreSquare(photo));
+        ASSERT_FALSE(print.empty()) << qPrintable(f);
+        EXPECT_NEAR(distance(print, print), 0, 1e-3);
+        prints.push_back(print);
         for (const QImage &copy : {photo.copy(w / 20, h / 20, w * 9 / 10, h * 9 / 10),
                                    photo.copy(0, 0, w * 9 / 10, h * 9 / 10),
                                    exposed(photo, 1.3), exposed(photo, 0.75)}) {
-            const auto other = neural::scenePrint(centreSquare(copy));
-            ASSERT_TRUE(other);
-            farthestCopy = std::max(farthestCopy, distance(*print, *other));
+            const std::vector<float> other = scenePrint(centreSquare(copy));
+            ASSERT_FALSE(other.empty());
+            farthestCopy = std::max(farthestCopy, distance(print, other));
         }
     }
     float nearestOther = 2;
@@ -106,6 +120,28 @@ TEST_F(NeuralPhotos, AlteredCopiesOfAPhotoAreCloserThanAnyOtherPhoto)
         for (size_t j = i + 1; j < prints.size(); ++j)
             nearestOther = std::min(nearestOther, distance(prints[i], prints[j]));
     EXPECT_LT(farthestCopy, nearestOther);
+}
+
+// The network's print alone put a wallpaper nearer its copy with red, green and blue swapped
+// round (0.13) than its copy one stop brighter (0.19): textures of other colours were grouped.
+TEST_F(NeuralPhotos, ARecolouredCopyIsFartherThanAReExposedOne)
+{
+    const QStringList files = QDir(test::testPhotoDirectory() + "/landscapes").entryList({"*.jpg"}, QDir::Files);
+    if (files.isEmpty())
+        GTEST_SKIP() << test::missingPhotosReason().toStdString();
+    for (const QString &f : files) {
+        const QImage square = centreSquare(test::testPhoto("landscapes/" + f, 900));
+        const std::vector<float> print = scenePrint(square);
+        ASSERT_FALSE(print.empty()) << qPrintable(f);
+        EXPECT_NEAR(distance(print, print), 0, 1e-3) << "not of unit length: " << qPrintable(f);
+        const float reExposed = std::max(distance(print, scenePrint(exposed(square, 1.3))),
+                                         distance(print, scenePrint(exposed(square, 0.75))));
+        QImage swapped = square.convertToFormat(QImage::Format_RGB888);
+        for (int y = 0; y < swapped.height(); ++y)
+            for (uchar *p = swapped.scanLine(y), *end = p + 3 * swapped.width(); p < end; p += 3)
+                std::rotate(p, p + 1, p + 3);
+        EXPECT_GT(distance(print, scenePrint(swapped)), reExposed) << qPrintable(f);
+    }
 }
 
 TEST_F(NeuralPhotos, PeopleAreCountedWithinOneOfTheTruth)
@@ -242,3 +278,4 @@ TEST_F(NeuralPhotos, ParallelCallsGiveTheSamePrints)
         EXPECT_EQ(*print, *alone);
     }
 }
+
