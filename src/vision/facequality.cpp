@@ -76,8 +76,12 @@ double confidencePart(double detectorScore)
 
 double eyesPart(const FaceShape &shape)
 {
-    const double r = std::min(eyeAspectRatio(eyeOf(shape, shape68::rightEyeFirst)),
-                              eyeAspectRatio(eyeOf(shape, shape68::leftEyeFirst)));
+    return eyesPart(eyeOf(shape, shape68::rightEyeFirst), eyeOf(shape, shape68::leftEyeFirst));
+}
+
+double eyesPart(const EyePoints &one, const EyePoints &other)
+{
+    const double r = std::min(eyeAspectRatio(one), eyeAspectRatio(other));
     // The same score the analysis gives an outline: 0.08 shut, 0.24 fully open.
     return clamp01((calibratedEyeRatio(r) - 0.08) / 0.16);
 }
@@ -127,12 +131,6 @@ FaceQualityParts measureFaceQuality(const QImage &image, const QRectF &faceBox,
     parts.sharpness = sharpnessPart(std::max(0.0, lapSq / lapCount - mean * mean));
     parts.exposure = exposurePart(sum / (n * n) / 255.0, double(clipped) / (n * n));
     return parts;
-}
-
-double faceCaptureQuality(const QImage &image, const DetectedFace &face)
-{
-    return combineFaceQuality(
-        measureFaceQuality(image, face.box, faceShape68(image, face.box), face.confidence));
 }
 
 } // namespace mendral

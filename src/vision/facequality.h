@@ -1,5 +1,6 @@
 #pragma once
 
+#include "vision/eyeoutline.h"
 #include "vision/facedetector.h"
 #include "vision/faceshape.h"
 
@@ -37,6 +38,9 @@ double confidencePart(double detectorScore);
 /** Openness (0…1) of the less open eye, from the landmarks, on the calibrated scale. */
 double eyesPart(const FaceShape &shape);
 
+/** The same from the two eyes' outlines (pixels, either order). */
+double eyesPart(const EyePoints &one, const EyePoints &other);
+
 /**
  * Measures every part of the face in `faceBox` (pixels of `image`) and combines them.
  * `shape` is the face's landmarks when they could be found.
@@ -46,7 +50,8 @@ FaceQualityParts measureFaceQuality(const QImage &image, const QRectF &faceBox,
 
 /**
  * Capture quality (0…1) of a detected face in the image it was found in: its landmarks, then
- * every part measured and combined.
+ * every part measured and combined. The eyes are read from the landmark fits that the eye
+ * check makes (see facevision.cpp) and count as unknown when those fits disagree.
  */
 double faceCaptureQuality(const QImage &image, const DetectedFace &face);
 

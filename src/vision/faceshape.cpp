@@ -53,6 +53,14 @@ bool faceShapeModelAvailable()
     return loadPredictor() != nullptr;
 }
 
+QRect faceShapeArea(const QRectF &facePixels)
+{
+    return facePixels
+        .adjusted(-kMargin * facePixels.width(), -kMargin * facePixels.height(), kMargin * facePixels.width(),
+                  kMargin * facePixels.height())
+        .toAlignedRect();
+}
+
 std::optional<FaceShape> faceShape68(const QImage &image, const QRectF &facePixels)
 {
     const dlib::shape_predictor *predictor = loadPredictor();
@@ -62,9 +70,7 @@ std::optional<FaceShape> faceShape68(const QImage &image, const QRectF &facePixe
 
     const double side = std::max(facePixels.width(), facePixels.height());
     const double scale = kTargetFaceSide / side;
-    const QRectF cropArea = facePixels.adjusted(-kMargin * facePixels.width(), -kMargin * facePixels.height(),
-                                                kMargin * facePixels.width(), kMargin * facePixels.height());
-    const QRect cropPixels = cropArea.toAlignedRect().intersected(image.rect());
+    const QRect cropPixels = faceShapeArea(facePixels).intersected(image.rect());
     if (cropPixels.width() < 2 || cropPixels.height() < 2)
         return std::nullopt;
 

@@ -27,6 +27,12 @@ bool faceShapeModelAvailable();
  */
 std::optional<FaceShape> faceShape68(const QImage &image, const QRectF &facePixels);
 
+/**
+ * The pixels around `facePixels` that faceShape68 reads (the box with its margin), before they
+ * are clipped to the image.
+ */
+QRect faceShapeArea(const QRectF &facePixels);
+
 /** Point ranges of the 68-point layout. */
 namespace shape68 {
 constexpr int jawFirst = 0, jawLast = 16;
