@@ -68,26 +68,24 @@ std::optional<PhotoAnalysis> analyzeSafely(const AnalyzeFunction &analyze, const
     return result;
 }
 
-#ifdef __GLIBC__
 // Blocks of 4 MB and more (renditions, decode and RAW buffers) come straight from the system
 // and go back to it when freed. glibc otherwise raises this bound to the largest block freed so
 // far, after which 17-MB renditions come from the arenas and fragment them. Cold culls of the
 // benchmark card peaked at 571 and 580 MB with this bound, 562 to 631 MB without it.
 void mapLargeBlocks()
 {
+#ifdef __GLIBC__
     static std::once_flag once;
     std::call_once(once, [] { mallopt(M_MMAP_THRESHOLD, 4 << 20); });
-}
 #endif
+}
 
 AnalysisResults coordinate(const std::vector<Photo> &photos, int maxConcurrent,
                            const std::function<void(double)> &progress,
                            const std::function<bool()> &isCancelled,
                            const AnalyzeFunction &analyze)
 {
-#ifdef __GLIBC__
     mapLargeBlocks();
-#endif
     const size_t n = photos.size();
     AnalysisResults results;
     results.reserve(n);

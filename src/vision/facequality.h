@@ -48,11 +48,4 @@ double eyesPart(const EyePoints &one, const EyePoints &other);
 FaceQualityParts measureFaceQuality(const QImage &image, const QRectF &faceBox,
                                     const std::optional<FaceShape> &shape, double detectorScore);
 
-/**
- * Capture quality (0…1) of a detected face in the image it was found in: its landmarks, then
- * every part measured and combined. The eyes are read from the landmark fits that the eye
- * check makes (see facevision.cpp) and count as unknown when those fits disagree.
- */
-double faceCaptureQuality(const QImage &image, const DetectedFace &face);
-
 } // namespace mendral

@@ -6,6 +6,7 @@
 #include "vision/faceshape.h"
 
 #include <cmath>
+#include <iterator>
 
 namespace mendral {
 
@@ -71,11 +72,11 @@ EyeFit fitEyes(const QImage &image, const QRectF &box)
     const QImage grey = image.copy(area).convertToFormat(QImage::Format_Grayscale8);
     const QPointF offset = area.topLeft();
     std::vector<FaceShape> shapes;
-    for (const Nudge &n : kNudges)
-        if (std::optional<FaceShape> shape = faceShape68(grey, nudged(box, n).translated(-offset))) {
+    for (size_t i = 0; i < std::size(kNudges); ++i)
+        if (std::optional<FaceShape> shape = faceShape68(grey, nudged(box, kNudges[i]).translated(-offset))) {
             for (QPointF &point : *shape)
                 point += offset;
-            if (&n == kNudges)
+            if (i == 0) // the detector's own box
                 fit.plain = shape;
             shapes.push_back(*shape);
         }
@@ -110,9 +111,9 @@ EyeFit fitEyes(const QImage &image, const QRectF &box)
 } // namespace
 
 // One fit read the eyes of a face looking down or aside as shut on one frame and open on the
-// next (eye part 0.07 against 0.85 and 1.00 for one face over three frames of a burst), and the
-// sharp frame lost on it. The part now comes from the eye check's fits and is unknown when they
-// disagree, as it is when no fit is found.
+// next (eye score 0.07 against 0.85 and 1.00 for one face over three frames of a burst), and
+// the sharp frame lost on it. That score now comes from the eye check's fits and is unknown
+// when they disagree, as it is when no fit is found.
 double faceCaptureQuality(const QImage &image, const DetectedFace &face)
 {
     const EyeFit eyes = fitEyes(image, face.box);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "vision/facedetector.h"
 #include "vision/vision.h"
 
 #include <QRectF>
@@ -23,6 +24,13 @@ std::vector<FaceObservation> detectFaceObservations(
  * listed without eyes.
  */
 std::vector<FaceLandmarks> detectFaceLandmarks(const QImage &image);
+
+/**
+ * Capture quality (0…1) of a detected face in the image it was found in: its landmarks, then
+ * every part measured and combined (see facequality.h). The eyes are read from the same
+ * landmark fits as the eye check and count as unknown when those fits disagree.
+ */
+double faceCaptureQuality(const QImage &image, const DetectedFace &face);
 
 /** A pixel box (y down) as a normalised rectangle with the origin at the bottom left, clipped to the image. */
 NormRect toNormRect(const QRectF &pixels, int width, int height);
