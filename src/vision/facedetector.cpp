@@ -189,6 +189,12 @@ std::vector<DetectedFace> detectFaces(const QImage &image, const FaceSearch &sea
     std::vector<DetectedFace> faces;
     if (image.isNull() || image.width() < 1 || image.height() < 1)
         return faces;
+    // Where the people model sees no one, there is no face for this detector to find: it saw
+    // a person in each of 60 crops around the faces of the test photos, down to 1.4 times the
+    // face's side, and on the benchmark cards no photo with a face was without a person. Most
+    // photos of a shoot have no people, and the search costs a fifth of their analysis.
+    if (search.people && search.people->empty())
+        return faces;
 
     const int longSide = std::max(image.width(), image.height());
     double scale = 1.0;

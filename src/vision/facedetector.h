@@ -30,7 +30,8 @@ struct FaceSearch {
     double minConfidence = 0.15;
     // Where the people of the image stand (centres, normalised to its width and height, y
     // down), when known. Then the whole image is searched at a coarse size, and faces too
-    // small for it are looked for only around these people (see facedetector.cpp).
+    // small for it are looked for only around these people (see facedetector.cpp); an image
+    // known to hold no people is not searched.
     std::optional<std::vector<QPointF>> people;
 };
 
