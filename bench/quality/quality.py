@@ -238,8 +238,8 @@ def closest_link(cull, by_file, group_of, files):
     gb = [p for i, p in enumerate(cull["photos"]) if i in cull["groups"][group_of[b]]["indices"]]
     fa = [x for p in ga for x in p["facePrints"]][:14]
     fb = [x for p in gb for x in p["facePrints"]][:14]
-    pair_dmax = max(farthest(pa["facePrints"], pb["facePrints"]), farthest(pb["facePrints"], pa["facePrints"]))
-    group_dmax = max(farthest(fa, fb), farthest(fb, fa))
+    pair_dmax = min(farthest(pa["facePrints"], pb["facePrints"]), farthest(pb["facePrints"], pa["facePrints"]))
+    group_dmax = min(farthest(fa, fb), farthest(fb, fa))
     print(f"   closest pair {os.path.basename(a)} / {os.path.basename(b)}: print d={d:.3f} "
           f"dt={abs(pb['captureDate'] - pa['captureDate']):.1f}s faces {pa['faceCount']}/{pb['faceCount']} "
           f"people {max(pa['faceCount'], pa['humanCount'])}/{max(pb['faceCount'], pb['humanCount'])} "

@@ -152,7 +152,10 @@ void MergeGate::tryUnion(int i, int j, float d, double dt)
                 return mergeWithReason(i, j, ri, rj, d, dt,
                                        QStringLiteral("多人但缺指纹 时间窗内"));
             }
-            const float dmax = std::max(farthest(facesA, facesB), farthest(facesB, facesA));
+            // Every face of one side must be found on the other. A re-take in which someone
+            // turned away or was lost to blur shows part of the same cast; two casts that
+            // share only some people leave a face unmatched on both sides.
+            const float dmax = std::min(farthest(facesA, facesB), farthest(facesB, facesA));
             if (dmax >= o.faceReject)
                 return;
             if (dmax >= o.faceGate && dt > o.castWindow)

@@ -15,8 +15,7 @@ using FaceSet = std::vector<const std::vector<float> *>;
 
 /**
  * For each print of a, its distance to the closest print of b (noDistance when b is empty);
- * the largest of these, or 0 when a is empty. max(farthest(A, B), farthest(B, A)) is the
- * Hausdorff distance between two face sets.
+ * the largest of these, or 0 when a is empty: small when every face of a is also in b.
  */
 float farthest(const FaceSet &a, const FaceSet &b);
 

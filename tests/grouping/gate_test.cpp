@@ -123,6 +123,20 @@ TEST_F(Gates, CastWithinReachMergesInsideTheCastWindow)
 TEST_F(Gates, DifferentCastsNeverMerge)
 {
     EXPECT_EQ(group(twoCasts(10, 0.4)), apart);
+    // One person in both, the other different: a face unmatched on each side.
+    auto photos = twoCasts(10, 0.1);
+    photos[1].facePrints[0] = axis(12);
+    EXPECT_EQ(group(photos), apart);
+}
+
+TEST_F(Gates, RetakeMissingOneFaceMerges)
+{
+    // A third person is found in the first frame only (turned away or blurred in the second).
+    auto photos = twoCasts(60, 0.1);
+    photos[0].faceCount = 3;
+    photos[0].facePrints.push_back(axis(12));
+    EXPECT_EQ(group(photos), together);
+    EXPECT_TRUE(onlyTraceLine().endsWith("人 3/2 | 全员核对通过 dmax=0.100"));
 }
 
 TEST_F(Gates, CastWithoutFacePrintsFallsBackToTheWindow)
@@ -200,10 +214,11 @@ TEST_F(Gates, ComparableColoursOnlyCount)
 TEST_F(Gates, OnlyFourteenFacesPerSideAreCompared)
 {
     // A's fifteenth face matches nobody in B; it lies beyond the cap and is not looked at.
+    // B's second face is not in A, so A's faces must all be found in B.
     auto photos = twoCasts(10, 0.1);
     photos[0].facePrints.assign(14, axis(4));
     photos[0].facePrints.push_back(axis(10));
-    photos[1].facePrints = {axis(4), towards(4, 5, 0.1)};
+    photos[1].facePrints = {towards(4, 5, 0.1), axis(12)};
     EXPECT_EQ(group(photos), together);
     photos[0].facePrints.erase(photos[0].facePrints.begin());
     EXPECT_EQ(group(photos), apart);
