@@ -5,9 +5,12 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QImageReader>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 #include <sys/stat.h>
 
@@ -73,6 +76,34 @@ TEST_F(Thumbnail, JpegOrientationsComeBackUpright)
         const QImage t = Analyzer::thumbnailImage(path, 300);
         EXPECT_EQ(t.size(), QSize(300, 200)) << "orientation " << orientation;
         EXPECT_EQ(corners(t), "RGYB") << "orientation " << orientation;
+    }
+}
+
+TEST_F(Thumbnail, JpegDecodedAtLibjpegScaleKeepsSizeAndPixels)
+{
+    // Decoded at libjpeg's nearest scale above the bound (5/8 here) and resampled the rest of
+    // the way: the size and, on a textured picture, nearly the pixels of Qt's own scaled read
+    // (mean grey difference about 1; a shift by one pixel gives about 9).
+    QImage src(1001, 751, QImage::Format_RGB32);
+    for (int y = 0; y < src.height(); ++y)
+        for (int x = 0; x < src.width(); ++x) {
+            const double a = std::sin(x / 4.0) * std::cos(y / 5.0), b = std::sin((x + 2 * y) / 7.0);
+            src.setPixel(x, y, qRgb(int(128 + 100 * a), int(128 + 90 * b), int(128 + 50 * (a - b))));
+        }
+    const QString path = file("texture.jpg");
+    ASSERT_TRUE(test::writeBytes(path, encoded(src, "JPG")));
+    for (const int bound : {600, 540}) {
+        const QImage t = Analyzer::thumbnailImage(path, bound);
+        const QSize size = Analyzer::boundedSize(src.size(), bound);
+        ASSERT_EQ(t.size(), size) << bound;
+        QImageReader reader(path);
+        reader.setScaledSize(size);
+        const QImage reference = reader.read();
+        double sum = 0;
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x)
+                sum += std::abs(qGray(t.pixel(x, y)) - qGray(reference.pixel(x, y)));
+        EXPECT_LT(sum / (size.width() * size.height()), 2.5) << bound;
     }
 }
 
