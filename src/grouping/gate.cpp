@@ -152,10 +152,13 @@ void MergeGate::tryUnion(int i, int j, float d, double dt)
                 return mergeWithReason(i, j, ri, rj, d, dt,
                                        QStringLiteral("多人但缺指纹 时间窗内"));
             }
-            // Every face of one side must be found on the other. A re-take in which someone
-            // turned away or was lost to blur shows part of the same cast; two casts that
-            // share only some people leave a face unmatched on both sides.
-            const float dmax = std::min(farthest(facesA, facesB), farthest(facesB, facesA));
+            // Between two groups of several people, every face of one side must be found on
+            // the other: a re-take in which someone turned away or was lost to blur shows
+            // part of the same cast, while two casts that share only some people leave a face
+            // unmatched on both sides. A single face does not stand for a cast: against one,
+            // both sides must match.
+            const float there = farthest(facesA, facesB), back = farthest(facesB, facesA);
+            const float dmax = a.multi && b.multi ? std::min(there, back) : std::max(there, back);
             if (dmax >= o.faceReject)
                 return;
             if (dmax >= o.faceGate && dt > o.castWindow)

@@ -137,6 +137,12 @@ TEST_F(Gates, RetakeMissingOneFaceMerges)
     photos[0].facePrints.push_back(axis(12));
     EXPECT_EQ(group(photos), together);
     EXPECT_TRUE(onlyTraceLine().endsWith("人 3/2 | 全员核对通过 dmax=0.100"));
+
+    // A lone face is not a re-take of a cast: the cast's other face is unmatched.
+    photos = twoCasts(60, 0.1);
+    photos[1].faceCount = 1;
+    photos[1].facePrints.pop_back();
+    EXPECT_EQ(group(photos), apart);
 }
 
 TEST_F(Gates, CastWithoutFacePrintsFallsBackToTheWindow)
