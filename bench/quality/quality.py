@@ -234,12 +234,18 @@ def closest_link(cull, by_file, group_of, files):
     def farthest(xs, ys):
         return max((min((distance(x, y) for y in ys), default=float("inf")) for x in xs), default=0.0)
 
+    def cast_distance(xs, ys, multi):
+        """The gate's face-set distance: one-sided between groups of several people, else both ways."""
+        there, back = farthest(xs, ys), farthest(ys, xs)
+        return min(there, back) if multi else max(there, back)
+
     ga = [p for i, p in enumerate(cull["photos"]) if i in cull["groups"][group_of[a]]["indices"]]
     gb = [p for i, p in enumerate(cull["photos"]) if i in cull["groups"][group_of[b]]["indices"]]
     fa = [x for p in ga for x in p["facePrints"]][:14]
     fb = [x for p in gb for x in p["facePrints"]][:14]
-    pair_dmax = min(farthest(pa["facePrints"], pb["facePrints"]), farthest(pb["facePrints"], pa["facePrints"]))
-    group_dmax = min(farthest(fa, fb), farthest(fb, fa))
+    several = lambda photos: any(len(p["facePrints"]) >= 2 for p in photos)
+    pair_dmax = cast_distance(pa["facePrints"], pb["facePrints"], several([pa]) and several([pb]))
+    group_dmax = cast_distance(fa, fb, several(ga) and several(gb))
     print(f"   closest pair {os.path.basename(a)} / {os.path.basename(b)}: print d={d:.3f} "
           f"dt={abs(pb['captureDate'] - pa['captureDate']):.1f}s faces {pa['faceCount']}/{pb['faceCount']} "
           f"people {max(pa['faceCount'], pa['humanCount'])}/{max(pb['faceCount'], pb['humanCount'])} "
