@@ -3,6 +3,7 @@
 #include "imagecache/imagestore.h"
 #include "ui/icons.h"
 #include "ui/theme.h"
+#include "ui/whendone.h"
 
 #include <QFuture>
 #include <QPainter>
@@ -30,9 +31,9 @@ void ThumbWidget::requestThumbnail()
         return;
     m_requested = true;
     const int generation = m_generation;
-    // The continuation runs on this widget's (the main) thread, and not at all once the
-    // widget is gone; the pixmap is made there.
-    m_images.thumbnail(m_url, thumbnailPixels).then(this, [this, generation](const QImage &image) {
+    // The answer is taken on this widget's (the main) thread, and not at all once the widget is
+    // gone; the pixmap is made there.
+    whenResult(this, m_images.thumbnail(m_url, thumbnailPixels), [this, generation](const QImage &image) {
         if (generation != m_generation)
             return;
         m_pixmap = image.isNull() ? QPixmap() : QPixmap::fromImage(image);

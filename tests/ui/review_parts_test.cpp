@@ -10,12 +10,19 @@
 #include "ui/review/reviewbars.h"
 #include "ui/review/reviewcanvas.h"
 #include "ui/theme.h"
+#include "ui/whendone.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSemaphore>
+#include <QThread>
+#include <QThreadPool>
 #include <QToolButton>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <atomic>
+#include <chrono>
 
 using namespace mendral;
 using namespace mendral::test;
@@ -299,6 +306,53 @@ TEST(ActualSizeView, OnePointOverhangShowsNoHintAndKeepsTheArrow)
     ActualSizeHost wide(QSize(900, 600), QSize(800, 600), noFaces);
     QCoreApplication::sendEvent(wide.canvas, &enter);
     EXPECT_EQ(wide.canvas->cursor().shape(), Qt::OpenHandCursor);
+}
+
+TEST(ActualSizeView, LeavingWhileTheFaceSearchEndsNeverTouchesTheClosedView)
+{
+    // The view is destroyed as its face search answers, the answer a little later each time, so
+    // that the destruction and the delivery meet: the answer must reach a living view or none
+    // (a late delivery crashed the program).
+    std::atomic<int> searches{0};
+    for (int i = 0; i < 2000; ++i) {
+        auto go = std::make_shared<QSemaphore>();
+        auto answering = std::make_shared<std::atomic<bool>>(false);
+        {
+            ActualSizeHost h(QSize(500, 400), QSize(400, 300), [go, answering, &searches, i](const QImage &) {
+                go->acquire();
+                *answering = true;
+                const auto until = std::chrono::steady_clock::now() + std::chrono::nanoseconds(i % 200 * 40);
+                while (std::chrono::steady_clock::now() < until) {
+                }
+                ++searches;
+                return std::vector<NormRect>{{0.4, 0.4, 0.1, 0.1}};
+            });
+            go->release();
+            while (!*answering)
+                QThread::yieldCurrentThread();
+        }
+    }
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(searches.load(), 2000);
+
+    // Directly: an answer for a receiver that is gone calls nothing; a living one gets it.
+    QSemaphore gate;
+    auto work = [&gate] {
+        gate.acquire();
+        return 7;
+    };
+    int got = 0;
+    auto gone = std::make_unique<QObject>();
+    whenResult(gone.get(), QtConcurrent::run(work), [&got](int v) { got += v; });
+    gone.reset();
+    QObject alive;
+    whenResult(&alive, QtConcurrent::run(work), [&got](int v) { got += 10 * v; });
+    gate.release(2);
+    ASSERT_TRUE(waitUntil([&] { return got != 0; }, 5000));
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(got, 70);
 }
 
 // ---- single view and bars ------------------------------------------------------------------

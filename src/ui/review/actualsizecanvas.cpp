@@ -4,6 +4,7 @@
 #include "ui/review/pill.h"
 #include "ui/review/reviewgeometry.h"
 #include "ui/theme.h"
+#include "ui/whendone.h"
 
 #include <QEnterEvent>
 #include <QMouseEvent>
@@ -105,9 +106,11 @@ void ActualSizeCanvas::updateNavigator()
         // The small copy is made off the main thread; the outline shows meanwhile.
         m_thumbnailRequested = true;
         const QSize target = m_navigator->pictureRect().size().toSize();
-        QtConcurrent::run([image = m_image, target] {
-            return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        }).then(this, [this](QImage small) { m_navigator->setThumbnail(small); });
+        whenResult(this,
+                   QtConcurrent::run([image = m_image, target] {
+                       return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+                   }),
+                   [this](const QImage &small) { m_navigator->setThumbnail(small); });
     }
     m_navigator->setVisibleRect(reviewgeometry::visibleImageRect(offsetInUse(), imageSize(), viewSize()));
     m_navigator->show();
@@ -201,12 +204,12 @@ void ActualSizeCanvas::centreOnFace()
     if (m_searching)
         return; // the answer will be applied with the size then current
     m_searching = true;
-    QtConcurrent::run([finder = m_finder, image = m_image] { return finder(image); })
-        .then(this, [this](std::vector<NormRect> faces) {
-            m_searching = false;
-            m_faces = std::move(faces);
-            applyFaces(*m_faces);
-        });
+    whenResult(this, QtConcurrent::run([finder = m_finder, image = m_image] { return finder(image); }),
+               [this](std::vector<NormRect> faces) {
+                   m_searching = false;
+                   m_faces = std::move(faces);
+                   applyFaces(*m_faces);
+               });
 }
 
 void ActualSizeCanvas::applyFaces(const std::vector<NormRect> &faces)

@@ -11,6 +11,7 @@
 #include "ui/review/reviewgeometry.h"
 #include "ui/review/reviewview.h"
 #include "ui/theme.h"
+#include "ui/whendone.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -286,12 +287,12 @@ void CompareGrid::syncZoom()
     const int cursor = m_view.cursor();
     if (cursor < 0 || cursor >= int(m_cells.size()) || !m_cells[size_t(cursor)]->canvas()->hasImage())
         return;
-    QtConcurrent::run(&ActualSizeCanvas::findFaces, m_cells[size_t(cursor)]->canvas()->image())
-        .then(this, [this, generation](std::vector<NormRect> faces) {
-            if (generation != m_zoomGeneration || m_zoomMoved || faces.empty())
-                return;
-            moveZoomSpot(reviewgeometry::faceSpot(faces), nullptr);
-        });
+    whenResult(this, QtConcurrent::run(&ActualSizeCanvas::findFaces, m_cells[size_t(cursor)]->canvas()->image()),
+               [this, generation](const std::vector<NormRect> &faces) {
+                   if (generation != m_zoomGeneration || m_zoomMoved || faces.empty())
+                       return;
+                   moveZoomSpot(reviewgeometry::faceSpot(faces), nullptr);
+               });
 }
 
 void CompareGrid::moveZoomSpot(QPointF spot, const CompareCell *from)

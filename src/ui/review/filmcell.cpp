@@ -4,6 +4,7 @@
 #include "ui/icons.h"
 #include "ui/review/pill.h"
 #include "ui/theme.h"
+#include "ui/whendone.h"
 
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -79,7 +80,7 @@ void FilmCell::load()
     if (f.isFinished())
         take(f.resultCount() ? f.result() : QImage());
     else
-        f.then(this, [take](QFuture<QImage> done) { take(done.resultCount() ? done.result() : QImage()); });
+        whenDone(this, f, [take](const QFuture<QImage> &done) { take(done.resultCount() ? done.result() : QImage()); });
 }
 
 FilmCell::Border FilmCell::border() const

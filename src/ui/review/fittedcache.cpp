@@ -1,5 +1,7 @@
 #include "ui/review/fittedcache.h"
 
+#include "ui/whendone.h"
+
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace mendral {
@@ -39,7 +41,7 @@ void FittedCache::prepare(const QString &url, const QImage &source, QSize size)
         m_entries.push_front({url, size, source.scaled(size)});
     } else {
         m_entries.push_front({url, size, QImage()});
-        QtConcurrent::run(reduce, source, size).then(this, [this, url, size](QImage image) {
+        whenResult(this, QtConcurrent::run(reduce, source, size), [this, url, size](QImage image) {
             for (Entry &e : m_entries)
                 if (e.url == url && e.size == size) {
                     e.image = std::move(image);

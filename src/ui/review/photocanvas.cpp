@@ -5,6 +5,7 @@
 #include "ui/review/fittedcache.h"
 #include "ui/review/reviewgeometry.h"
 #include "ui/widgets.h"
+#include "ui/whendone.h"
 
 #include <QPainter>
 #include <QtConcurrent/QtConcurrentRun>
@@ -38,7 +39,7 @@ PhotoCanvas::PhotoCanvas(ImageStore &images, const Photo &photo, bool actualSize
     if (load.isFinished()) {
         setImage(load.resultCount() ? load.result() : QImage());
     } else {
-        load.then(this, [this](QFuture<QImage> done) {
+        whenDone(this, load, [this](const QFuture<QImage> &done) {
             setImage(done.resultCount() ? done.result() : QImage());
         });
     }
@@ -137,7 +138,7 @@ void PhotoCanvas::requestFitted()
         return;
     }
     const int request = ++m_fittedRequest;
-    QtConcurrent::run(reduced, m_image, target).then(this, [this, request](QImage img) {
+    whenResult(this, QtConcurrent::run(reduced, m_image, target), [this, request](QImage img) {
         if (request != m_fittedRequest)
             return; // the size changed again meanwhile
         m_fitted = std::move(img);

@@ -9,6 +9,7 @@
 #include "ui/review/reviewcanvas.h"
 #include "ui/review/reviewgeometry.h"
 #include "ui/theme.h"
+#include "ui/whendone.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -227,7 +228,7 @@ void ReviewView::prepareNeighbours()
         if (load.isFinished())
             fit(load.resultCount() ? load.result() : QImage());
         else
-            load.then(this, [fit](QFuture<QImage> done) { fit(done.resultCount() ? done.result() : QImage()); });
+            whenDone(this, load, [fit](const QFuture<QImage> &done) { fit(done.resultCount() ? done.result() : QImage()); });
     };
     for (int p : {m_cursor + 1, m_cursor - 1})
         if (p >= 0 && p < g->count())
