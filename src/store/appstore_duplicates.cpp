@@ -4,6 +4,7 @@
 
 #include "platform/fileops.h"
 #include "platform/filepath.h"
+#include "platform/whendone.h"
 
 #include <QDir>
 #include <QFile>
@@ -105,13 +106,13 @@ void AppStore::deleteExactDuplicates()
     const int generation = m_generation->load();
     auto search = QtConcurrent::run(&AppStore::findExactDuplicates, m_photos, m_groups);
     track(QFuture<void>(search));
-    search.then(this, [this, generation](const std::vector<Photo> &toRemove) {
-            m_removingDuplicates = false;
-            // A new import started while hashing: these photos are no longer the loaded ones.
-            if (isCurrent(generation) && m_phase == Phase::ready)
-                removeDuplicates(toRemove);
-            Q_EMIT duplicateRemovalFinished();
-        });
+    whenResult(this, search, [this, generation](const std::vector<Photo> &toRemove) {
+        m_removingDuplicates = false;
+        // A new import started while hashing: these photos are no longer the loaded ones.
+        if (isCurrent(generation) && m_phase == Phase::ready)
+            removeDuplicates(toRemove);
+        Q_EMIT duplicateRemovalFinished();
+    });
 }
 
 void AppStore::removeDuplicates(const std::vector<Photo> &toRemove)

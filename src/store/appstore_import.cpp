@@ -7,6 +7,7 @@
 #include "analysis/batch.h"
 #include "grouping/clusterer.h"
 #include "platform/filepath.h"
+#include "platform/whendone.h"
 #include "scan/scanner.h"
 
 #include <QHash>
@@ -99,7 +100,7 @@ void AppStore::load(const QString &folder, int generation)
         return std::make_pair(std::move(photos), std::move(missing));
     });
     track(QFuture<void>(scan));
-    scan.then(this, [this, recursive, generation](std::pair<std::vector<Photo>, QStringList> scanned) {
+    whenResult(this, scan, [this, recursive, generation](std::pair<std::vector<Photo>, QStringList> scanned) {
         afterScan(std::move(scanned.first), scanned.second, recursive, generation);
     });
 }
@@ -162,7 +163,7 @@ void AppStore::afterScan(std::vector<Photo> photos, const QStringList &missingMo
                                     analyze);
     });
     track(QFuture<void>(analysis));
-    analysis.then(this, [this, generation, modelsComplete](const AnalysisResults &results) {
+    whenResult(this, analysis, [this, generation, modelsComplete](const AnalysisResults &results) {
         afterAnalysis(results, modelsComplete, generation);
     });
 }

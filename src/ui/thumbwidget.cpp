@@ -1,9 +1,9 @@
 #include "ui/thumbwidget.h"
 
 #include "imagecache/imagestore.h"
+#include "platform/whendone.h"
 #include "ui/icons.h"
 #include "ui/theme.h"
-#include "ui/whendone.h"
 
 #include <QFuture>
 #include <QPainter>

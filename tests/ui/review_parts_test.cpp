@@ -2,6 +2,7 @@
 
 #include "review_fixture.h"
 
+#include "platform/whendone.h"
 #include "ui/review/actualsizecanvas.h"
 #include "ui/review/comparegrid.h"
 #include "ui/review/filmstrip.h"
@@ -10,7 +11,6 @@
 #include "ui/review/reviewbars.h"
 #include "ui/review/reviewcanvas.h"
 #include "ui/theme.h"
-#include "ui/whendone.h"
 
 #include <QLabel>
 #include <QPushButton>

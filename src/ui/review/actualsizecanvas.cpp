@@ -1,10 +1,10 @@
 #include "ui/review/actualsizecanvas.h"
 
+#include "platform/whendone.h"
 #include "ui/review/navigator.h"
 #include "ui/review/pill.h"
 #include "ui/review/reviewgeometry.h"
 #include "ui/theme.h"
-#include "ui/whendone.h"
 
 #include <QEnterEvent>
 #include <QMouseEvent>

@@ -1,17 +1,17 @@
 #include "ui/review/comparegrid.h"
 
 #include "model/photogroup.h"
+#include "platform/whendone.h"
 #include "store/appstore.h"
 #include "ui/icons.h"
 #include "ui/review/actualsizecanvas.h"
 #include "ui/review/overlay.h"
 #include "ui/review/photocanvas.h"
-#include "ui/review/reviewcanvas.h"
 #include "ui/review/pill.h"
+#include "ui/review/reviewcanvas.h"
 #include "ui/review/reviewgeometry.h"
 #include "ui/review/reviewview.h"
 #include "ui/theme.h"
-#include "ui/whendone.h"
 
 #include <QMouseEvent>
 #include <QPainter>

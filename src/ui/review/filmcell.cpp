@@ -1,10 +1,10 @@
 #include "ui/review/filmcell.h"
 
 #include "imagecache/imagestore.h"
+#include "platform/whendone.h"
 #include "ui/icons.h"
 #include "ui/review/pill.h"
 #include "ui/theme.h"
-#include "ui/whendone.h"
 
 #include <QHelpEvent>
 #include <QMouseEvent>

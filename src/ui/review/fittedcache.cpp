@@ -1,6 +1,6 @@
 #include "ui/review/fittedcache.h"
 
-#include "ui/whendone.h"
+#include "platform/whendone.h"
 
 #include <QtConcurrent/QtConcurrentRun>
 

@@ -1,11 +1,11 @@
 #include "ui/review/photocanvas.h"
 
 #include "imagecache/imagestore.h"
+#include "platform/whendone.h"
 #include "ui/review/actualsizecanvas.h"
 #include "ui/review/fittedcache.h"
 #include "ui/review/reviewgeometry.h"
 #include "ui/widgets.h"
-#include "ui/whendone.h"
 
 #include <QPainter>
 #include <QtConcurrent/QtConcurrentRun>

@@ -2,6 +2,7 @@
 
 #include "imagecache/imagestore.h"
 #include "model/photogroup.h"
+#include "platform/whendone.h"
 #include "store/appstore.h"
 #include "ui/review/filmstrip.h"
 #include "ui/review/fittedcache.h"
@@ -9,7 +10,6 @@
 #include "ui/review/reviewcanvas.h"
 #include "ui/review/reviewgeometry.h"
 #include "ui/theme.h"
-#include "ui/whendone.h"
 
 #include <QApplication>
 #include <QKeyEvent>
