@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace mendral;
 using mendral::test::FakeVision;
 using mendral::test::faceAt;
@@ -154,6 +156,38 @@ TEST_F(AnalyzeRecord, TheLessOpenFaceDecidesTheEyes)
     const auto open = Analyzer::analyze(photo(1000, 800), vision);
     ASSERT_TRUE(open.has_value());
     EXPECT_EQ(open->eyeOpen, 1.0f);
+}
+
+TEST_F(AnalyzeRecord, EyesOfAFaceOutOfFocusInASharpFrameAreNotMeasured)
+{
+    // Fine grain all over, as a sharp photo has; `soft` is the same grain blurred.
+    std::mt19937 random(7);
+    QImage grain(1000, 800, QImage::Format_RGB32);
+    for (int y = 0; y < grain.height(); ++y)
+        for (int x = 0; x < grain.width(); ++x) {
+            const int v = 60 + int(random() % 140);
+            grain.setPixel(x, y, qRgb(v, v, v));
+        }
+    const QImage soft = grain.scaled(250, 200, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                            .scaled(1000, 800, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QRect face(400, 320, 200, 160); // faceAt(0.5, 0.5, 0.2, 0.2) on 1000 × 800
+    FakeVision vision;
+    vision.found = FacesAndHumans{{faceAt(0.5, 0.5, 0.2, 0.2)}, 1};
+    auto eyes = [&](const QImage &frame, const QImage &onFace) {
+        std::vector<Analyzer::FaceReport> report;
+        const auto a = Analyzer::analyze(photo(1000, 800, [&](QPainter &p) {
+            p.drawImage(0, 0, frame);
+            p.drawImage(face, onFace, face);
+        }), vision, report);
+        EXPECT_TRUE(a.has_value());
+        EXPECT_EQ(report.size(), 1u);
+        // The record and the face report agree.
+        EXPECT_EQ(a ? a->eyeOpen : 0.0f, report.empty() ? 0.0f : report[0].eyeOpen.value_or(-1.0f));
+        return a ? a->eyeOpen : 0.0f;
+    };
+    EXPECT_EQ(eyes(grain, grain), 1.0f);
+    EXPECT_EQ(eyes(grain, soft), -1.0f); // focus missed on the face
+    EXPECT_EQ(eyes(soft, soft), 1.0f);   // a frame soft all over is still read
 }
 
 TEST_F(AnalyzeRecord, EyesAndFacePrintsFromTheLargeRendition)
