@@ -4,6 +4,8 @@
 // printed in ms and as a ratio to a full-size decode of the same files, measured in this run.
 //
 //   bench_analyze [PHOTOS]      (default 6; at most the number of test photos with faces)
+//   bench_analyze FOLDER [N]    N (default 40) JPEGs of a card, evenly spread over its files
+//                               so that its scenes are all represented
 
 #include "vision/testphotos.h"
 
@@ -15,7 +17,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QLinearGradient>
 #include <QPainter>
@@ -55,6 +59,21 @@ QStringList makeCorpus(const QString &dir, int count)
         if (image.save(path, "JPG", 90))
             files.append(path);
     }
+    return files;
+}
+
+// Every k-th JPEG under a card's folder (by path), count of them in all.
+QStringList cardSample(const QString &folder, int count)
+{
+    QStringList all;
+    QDirIterator it(folder, {"*.jpg", "*.JPG", "*.jpeg", "*.JPEG"}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        all.append(it.next());
+    all.sort();
+    QStringList files;
+    const qsizetype step = std::max<qsizetype>(1, all.size() / count);
+    for (qsizetype i = 0; i < all.size() && files.size() < count; i += step)
+        files.append(all[i]);
     return files;
 }
 
@@ -109,7 +128,11 @@ int stages(const QString &path, std::map<QString, double> &ms)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const int count = argc > 1 ? std::max(1, atoi(argv[1])) : 6;
+    const QString folder = argc > 1 && QFileInfo(QString::fromLocal8Bit(argv[1])).isDir()
+        ? QString::fromLocal8Bit(argv[1])
+        : QString();
+    const int count = folder.isEmpty() ? (argc > 1 ? std::max(1, atoi(argv[1])) : 6)
+                                       : (argc > 2 ? std::max(1, atoi(argv[2])) : 40);
 
     // One core: every thread of this process (OpenCV's too) shares CPU 0.
     cpu_set_t one;
@@ -118,11 +141,17 @@ int main(int argc, char **argv)
     sched_setaffinity(0, sizeof one, &one);
 
     QTemporaryDir dir;
-    std::fprintf(stderr, "writing %d 24-MP JPEGs...\n", count);
-    const QStringList files = makeCorpus(dir.path(), count);
+    QStringList files;
+    if (folder.isEmpty()) {
+        std::fprintf(stderr, "writing %d 24-MP JPEGs...\n", count);
+        files = makeCorpus(dir.path(), count);
+    } else {
+        files = cardSample(folder, count);
+    }
     if (files.isEmpty())
         return 1;
-    std::printf("photos: %lld 6000x4000 JPEGs, models %s\n", qlonglong(files.size()),
+    std::printf("photos: %lld %s, models %s\n", qlonglong(files.size()),
+                folder.isEmpty() ? "6000x4000 JPEGs" : qPrintable("JPEGs of " + folder),
                 neural::modelsAvailable() ? "present" : "missing (no prints, no people)");
 
     // Warm up: models and detectors load on first use.
