@@ -40,7 +40,7 @@ void ThumbWidget::requestThumbnail()
         m_loaded = true;
         update();
         Q_EMIT thumbnailLoaded();
-    });
+    }, IfReceiverGoes::cancel);
 }
 
 void ThumbWidget::paintThumbnail(QPainter &p, const QRectF &target, qreal radius) const

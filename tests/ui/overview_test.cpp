@@ -390,6 +390,28 @@ TEST_F(PaneTest, ALateImageOfThePreviousPhotoIsNotShown)
     EXPECT_FALSE(shows(card->thumbnail(), first));
 }
 
+TEST_F(PaneTest, DecodesForWidgetsAlreadyGoneAreDroppedAndTheShownPhotoDoesNotWait)
+{
+    // Flicking past twenty photos queues twenty decodes behind the one in progress; those whose
+    // widgets are gone by their turn are dropped, so the photo shown now comes next.
+    holdDecoding->store(true);
+    {
+        std::vector<std::unique_ptr<ThumbWidget>> passed;
+        for (int i = 0; i < 20; ++i) {
+            passed.push_back(std::make_unique<ThumbWidget>(*images));
+            passed.back()->setPhotoUrl(photo(i).url);
+            passed.back()->requestThumbnail();
+        }
+    }
+    ThumbWidget shown(*images);
+    shown.setPhotoUrl(photo(99).url);
+    shown.requestThumbnail();
+    holdDecoding->store(false);
+    ASSERT_TRUE(test::waitUntil([&] { return shown.isLoaded(); }));
+    EXPECT_TRUE(shows(shown.thumbnail(), photo(99).url));
+    EXPECT_LE(decodes->load(), 2); // the one in progress (if it had started), and the one shown
+}
+
 struct GridViewTest : ::testing::Test, test::WindowFixture {
     std::unique_ptr<GroupGridView> view;
     void TearDown() override { view.reset(); }

@@ -110,7 +110,7 @@ void ActualSizeCanvas::updateNavigator()
                    QtConcurrent::run([image = m_image, target] {
                        return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
                    }),
-                   [this](const QImage &small) { m_navigator->setThumbnail(small); });
+                   [this](const QImage &small) { m_navigator->setThumbnail(small); }, IfReceiverGoes::cancel);
     }
     m_navigator->setVisibleRect(reviewgeometry::visibleImageRect(offsetInUse(), imageSize(), viewSize()));
     m_navigator->show();
@@ -209,7 +209,7 @@ void ActualSizeCanvas::centreOnFace()
                    m_searching = false;
                    m_faces = std::move(faces);
                    applyFaces(*m_faces);
-               });
+               }, IfReceiverGoes::cancel);
 }
 
 void ActualSizeCanvas::applyFaces(const std::vector<NormRect> &faces)

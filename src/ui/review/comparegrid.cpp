@@ -292,7 +292,7 @@ void CompareGrid::syncZoom()
                    if (generation != m_zoomGeneration || m_zoomMoved || faces.empty())
                        return;
                    moveZoomSpot(reviewgeometry::faceSpot(faces), nullptr);
-               });
+               }, IfReceiverGoes::cancel);
 }
 
 void CompareGrid::moveZoomSpot(QPointF spot, const CompareCell *from)

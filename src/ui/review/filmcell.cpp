@@ -80,7 +80,9 @@ void FilmCell::load()
     if (f.isFinished())
         take(f.resultCount() ? f.result() : QImage());
     else
-        whenDone(this, f, [take](const QFuture<QImage> &done) { take(done.resultCount() ? done.result() : QImage()); });
+        whenDone(
+            this, f, [take](const QFuture<QImage> &done) { take(done.resultCount() ? done.result() : QImage()); },
+            IfReceiverGoes::cancel);
 }
 
 FilmCell::Border FilmCell::border() const

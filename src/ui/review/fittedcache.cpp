@@ -48,7 +48,7 @@ void FittedCache::prepare(const QString &url, const QImage &source, QSize size)
                     Q_EMIT ready(url, size);
                     return;
                 }
-        });
+        }, IfReceiverGoes::cancel);
     }
     while (int(m_entries.size()) > capacity)
         m_entries.pop_back();

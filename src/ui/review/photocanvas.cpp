@@ -41,7 +41,7 @@ PhotoCanvas::PhotoCanvas(ImageStore &images, const Photo &photo, bool actualSize
     } else {
         whenDone(this, load, [this](const QFuture<QImage> &done) {
             setImage(done.resultCount() ? done.result() : QImage());
-        });
+        }, IfReceiverGoes::cancel);
     }
     rebuild();
 }
@@ -143,7 +143,7 @@ void PhotoCanvas::requestFitted()
             return; // the size changed again meanwhile
         m_fitted = std::move(img);
         update();
-    });
+    }, IfReceiverGoes::cancel);
 }
 
 void PhotoCanvas::paintEvent(QPaintEvent *)

@@ -213,6 +213,11 @@ void ReviewView::prepareNeighbours()
     const PhotoGroup *g = group();
     if (!g || !isVisible())
         return;
+    // Warm-ups for where the cursor was and no longer is are dropped if they have not started:
+    // flicking through sixty groups queued three decodes a step, and the group reached waited
+    // for all of them.
+    delete m_warming;
+    m_warming = new QObject(this);
     const auto &photos = m_store.photos();
     const QSizeF area(m_canvas->size());
     // Decoded into memory, then reduced to the size the canvas will show it at.
@@ -228,7 +233,10 @@ void ReviewView::prepareNeighbours()
         if (load.isFinished())
             fit(load.resultCount() ? load.result() : QImage());
         else
-            whenDone(this, load, [fit](const QFuture<QImage> &done) { fit(done.resultCount() ? done.result() : QImage()); });
+            whenDone(
+                m_warming, load,
+                [fit](const QFuture<QImage> &done) { fit(done.resultCount() ? done.result() : QImage()); },
+                IfReceiverGoes::cancel);
     };
     for (int p : {m_cursor + 1, m_cursor - 1})
         if (p >= 0 && p < g->count())

@@ -146,6 +146,7 @@ private:
     std::optional<QString> m_boundaryHint;
     QTimer *m_hintTimer = nullptr;
     FittedCache *m_fitted = nullptr;
+    QObject *m_warming = nullptr; // owns the warm-up requests of the current position
 
     QWidget *m_content = nullptr;
     QWidget *m_emptyState = nullptr;
