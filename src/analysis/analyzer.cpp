@@ -68,43 +68,37 @@ std::optional<float> faceFocusOf(const FaceObservation &f, const QImage &focusGr
     return focusRatio(focusGray, middle, std::max(8, middle.width() / 5));
 }
 
-// Mean focus of the subjects' faces on the focus rendition; nothing when none can be read.
-std::optional<float> subjectFocus(const std::vector<FaceObservation> &considered, const QImage &focusGray)
+// Mean focus of the subjects' faces, given each considered face's focus; nothing when none can
+// be read.
+std::optional<float> subjectFocus(const std::vector<FaceObservation> &considered,
+                                  const std::vector<std::optional<float>> &focus)
 {
     double largest = 0;
     for (const FaceObservation &f : considered)
         largest = std::max({largest, f.boundingBox.w, f.boundingBox.h});
     double sum = 0;
     int count = 0;
-    for (const FaceObservation &f : considered) {
-        if (std::max(f.boundingBox.w, f.boundingBox.h) < kSubjectFaceSide * largest)
-            continue;
-        if (const std::optional<float> focus = faceFocusOf(f, focusGray))
-            sum += *focus, ++count;
+    for (size_t i = 0; i < considered.size(); ++i) {
+        const NormRect &box = considered[i].boundingBox;
+        if (std::max(box.w, box.h) >= kSubjectFaceSide * largest && focus[i])
+            sum += *focus[i], ++count;
     }
     return count ? std::optional<float>(float(sum / count)) : std::nullopt;
 }
 
-// The focus rendition and the whole frame's focus, which a face's focus is read against.
-struct FocusContext {
-    const QImage &gray;              // the focus rendition
-    std::optional<float> sceneFocus; // the whole frame's focus
-};
-
-// The face's eye openness, or nothing when it cannot be measured: the fit fails, or the face is
-// out of focus in a frame that is not.
-std::optional<float> readableEyes(const FaceObservation &f, const QImage &large, const FocusContext &focus,
-                                  const Vision &vision)
+// The face's eye openness, or nothing when it cannot be measured: the fit fails, or the face
+// (of focus `faceFocus`) is out of focus in a frame (of focus `sceneFocus`) that is not.
+std::optional<float> readableEyes(const FaceObservation &f, std::optional<float> faceFocus,
+                                  std::optional<float> sceneFocus, const QImage &large, const Vision &vision)
 {
-    if (focus.sceneFocus)
-        if (const std::optional<float> face = faceFocusOf(f, focus.gray);
-            face && *face < kSoftFaceShare * *focus.sceneFocus)
-            return std::nullopt;
+    if (faceFocus && sceneFocus && *faceFocus < kSoftFaceShare * *sceneFocus)
+        return std::nullopt;
     return eyeOpenScore(f, large, vision);
 }
 
 void measureFaces(PhotoAnalysis &a, const std::vector<FaceObservation> &faces, const QImage &large,
-                  const FocusContext &focus, const Vision &vision, std::optional<float> &faceFocus)
+                  const QImage &focusGray, std::optional<float> sceneFocus, const Vision &vision,
+                  std::optional<float> &faceFocus)
 {
     a.faceCount = int(faces.size());
     double side = 0;
@@ -122,7 +116,10 @@ void measureFaces(PhotoAnalysis &a, const std::vector<FaceObservation> &faces, c
     if (considered.empty())
         return;
 
-    faceFocus = subjectFocus(considered, focus.gray);
+    std::vector<std::optional<float>> focus;
+    for (const FaceObservation &f : considered)
+        focus.push_back(faceFocusOf(f, focusGray));
+    faceFocus = subjectFocus(considered, focus);
 
     float quality = 1.0f;
     for (const FaceObservation &f : considered)
@@ -130,8 +127,8 @@ void measureFaces(PhotoAnalysis &a, const std::vector<FaceObservation> &faces, c
     a.faceQuality = quality;
 
     std::optional<float> eyes;
-    for (const FaceObservation &f : considered)
-        if (const std::optional<float> score = readableEyes(f, large, focus, vision))
+    for (size_t i = 0; i < considered.size(); ++i)
+        if (const std::optional<float> score = readableEyes(considered[i], focus[i], sceneFocus, large, vision))
             eyes = eyes ? std::min(*eyes, *score) : *score;
     a.eyeOpen = eyes.value_or(-1.0f);
 
@@ -164,7 +161,6 @@ std::optional<PhotoAnalysis> analyzeFile(const QString &url, const Vision &visio
     }
     const QImage focusGray = grayAt(large, kFocusSide);
     const std::optional<float> sceneFocus = focusRatio(focusGray, {}, kSceneFocusTile);
-    const FocusContext focus{focusGray, sceneFocus};
     std::optional<float> faceFocus;
 
     const QImage square = centerSquare(small);
@@ -174,11 +170,12 @@ std::optional<PhotoAnalysis> analyzeFile(const QString &url, const Vision &visio
 
     // One call for faces and people; when it fails, neither has results.
     if (const std::optional<FacesAndHumans> found = vision.detectFacesAndHumans(large)) {
-        measureFaces(a, found->faces, large, focus, vision, faceFocus);
+        measureFaces(a, found->faces, large, focusGray, sceneFocus, vision, faceFocus);
         a.humanCount = std::max(0, found->humanCount);
         if (report)
             for (const FaceObservation &f : found->faces)
-                report->push_back({f.boundingBox, f.faceCaptureQuality, readableEyes(f, large, focus, vision)});
+                report->push_back({f.boundingBox, f.faceCaptureQuality,
+                                   readableEyes(f, faceFocusOf(f, focusGray), sceneFocus, large, vision)});
     }
     a.sharpness = sharpnessFigure(sceneFocus, faceFocus);
     return a;
