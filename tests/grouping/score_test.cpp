@@ -223,6 +223,23 @@ TEST(Scoring, SinglePhotos)
     EXPECT_EQ(scored({portrait}).reason, "单张，唯一");
 }
 
+TEST(Scoring, OpenEyesCountAlikeAndOnlyHalfShutOnesLose)
+{
+    // The sharp frame reads 0.57 where one more face was measured; the shaken one reads 1.00.
+    std::vector<Photo> photos = {plain(0, 200.0f), plain(1, 190.0f), plain(2, 100.0f)};
+    for (Photo &p : photos) {
+        p.faceCount = 2;
+        p.faceQuality = 0.5f;
+    }
+    photos[0].eyeOpen = 0.57f;
+    photos[1].eyeOpen = 1.0f;
+    photos[2].eyeOpen = 0.8f;
+    EXPECT_EQ(scored(photos).recommended, 0);
+    // Half-shut eyes in the sharp frame still cost it the recommendation.
+    photos[0].eyeOpen = 0.3f;
+    EXPECT_EQ(scored(photos).recommended, 1);
+}
+
 TEST(Scoring, CentreTermWaitsForMoreThanPrintNoise)
 {
     // Three equally sharp frames whose prints fan out by an angle: the middle one is the most
@@ -296,14 +313,16 @@ TEST(Scoring, ReasonRules)
 
 TEST(Scoring, WeakBestSaysNoneStandsOut)
 {
-    Photo a = plain(0, 0.0f, 0.0f);
+    // Equally sharp (v = 0.6 for both) and both under-exposed; the face lifts b a little.
+    Photo a = plain(0, 10.0f, 0.0f);
     Photo b = plain(1, 10.0f, 0.0f);
     b.faceCount = 1;
     b.faceQuality = 0.5f;
     b.eyeOpen = 0.4f;
     const PhotoGroup g = scored({a, b});
     EXPECT_EQ(g.recommended, 1);
-    EXPECT_NEAR(g.scores[1], (0.108f + 0.144f + 0.36f) * 0.55f, 1e-6);
+    // Eyes at 0.4 count 0.8 of open ones: u = 0.5 × 0.8 + 0.5 × 0.5.
+    EXPECT_NEAR(g.scores[1], (0.108f + 0.65f * 0.32f + 0.6f * 0.36f) * 0.55f, 1e-6);
     EXPECT_EQ(g.reason, "组内没有明显更好的");
     EXPECT_TRUE(g.needsReview);
 }
