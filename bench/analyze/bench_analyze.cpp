@@ -93,7 +93,7 @@ int stages(const QString &path, std::map<QString, double> &ms)
 {
     const Vision &vision = defaultVision();
     Timer t(ms);
-    const QImage large = Analyzer::thumbnailImage(path, 2400);
+    const QImage large = Analyzer::thumbnailImageAtLeast(path, 2400, 2000);
     const QImage small = large.scaled(Analyzer::boundedSize(large.size(), 900), Qt::IgnoreAspectRatio,
                                       Qt::SmoothTransformation);
     t.lap("decode");
@@ -110,7 +110,7 @@ int stages(const QString &path, std::map<QString, double> &ms)
     if (faces.size() > 6)
         faces.resize(6);
     for (const FaceObservation &f : faces)
-        Analyzer::eyeOpenScore(f, small, vision);
+        Analyzer::eyeOpenScore(f, large, vision);
     t.lap("landmarks");
     for (const FaceObservation &f : faces)
         Analyzer::facePrint(f, large, vision);

@@ -107,6 +107,27 @@ TEST_F(Thumbnail, JpegDecodedAtLibjpegScaleKeepsSizeAndPixels)
     }
 }
 
+TEST_F(Thumbnail, AtLeastTakesTheHalfScaleDecodeWhenItLandsInTheRange)
+{
+    // Stored on its side (orientation 6): the half scale is worked out on the stored size and
+    // comes back upright.
+    const QImage upright = test::quadrants(1000, 750);
+    const QString jpeg = file("wide.jpg");
+    ASSERT_TRUE(test::writeBytes(jpeg, encoded(upright.transformed(QTransform().rotate(-90)), "JPG")));
+    ASSERT_TRUE(test::writeExif(jpeg, {std::nullopt, std::nullopt, std::nullopt, 6}));
+    const QImage half = Analyzer::thumbnailImageAtLeast(jpeg, 600, 500);
+    EXPECT_EQ(half.size(), QSize(500, 375));
+    EXPECT_EQ(corners(half), "RGYB");
+    // Half size would be too small: bounded as without a minimum.
+    EXPECT_EQ(Analyzer::thumbnailImageAtLeast(jpeg, 600, 520).size(), QSize(600, 450));
+    // The whole picture fits the bound: never read smaller than it is.
+    EXPECT_EQ(Analyzer::thumbnailImageAtLeast(jpeg, 1000, 500).size(), QSize(1000, 750));
+    // Other formats have no fast scales: bounded as before.
+    const QString png = file("wide.png");
+    ASSERT_TRUE(test::writeBytes(png, encoded(upright, "png")));
+    EXPECT_EQ(Analyzer::thumbnailImageAtLeast(png, 600, 500).size(), QSize(600, 450));
+}
+
 TEST_F(Thumbnail, NeverScalesUp)
 {
     ASSERT_TRUE(test::writeImage(file("small.png"), 120, 80));
