@@ -17,9 +17,9 @@ inline constexpr qint64 maxSourcePixels = 250'000'000;
  * development). Null when the file cannot be read, does not decode or stores more than
  * maxSourcePixels. Pure and thread-safe.
  *
- * thumbnailImageAtLeast: a JPEG whose decoder reaches a long side from minPixel to maxPixel at one of
- * its fast scales (1/2, 1/4, 1/8) is decoded there and not resampled: a rendition for work
- * that can take the smaller size at about half the decoding time.
+ * thumbnailImageAtLeast: a JPEG whose decoder reaches a long side from minPixel to maxPixel at
+ * one of its fast scales (1/2, 1/4, 1/8) is decoded there and not resampled: a rendition for
+ * work that can take the smaller size at about half the decoding time.
  */
 QImage thumbnailImage(const QString &url, int maxPixel);
 QImage thumbnailImageAtLeast(const QString &url, int maxPixel, int minPixel);
