@@ -10,6 +10,7 @@ target_sources(mendral_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/tfjsweights.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tfjsgraph.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tfjsfacenet.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/tfjsfuse.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tfjsmodels.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tfjsnet.cpp
   ${CMAKE_CURRENT_LIST_DIR}/modelcheck.cpp

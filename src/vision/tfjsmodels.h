@@ -29,11 +29,12 @@ struct GraphSpec {
 std::optional<GraphSpec> sceneGraph(const QString &directory, int inputSize,
                                     QString *error = nullptr);
 /**
- * Centernet's class heatmaps (80 COCO classes, 0 = person) at a quarter of the input size, for
- * inputs of any height and width that are multiples of 32: the network is convolutional and
- * its upsamplings follow the input, so one network serves landscape and portrait photos.
+ * Centernet's class heatmaps (of the 80 COCO classes, the first `classes`; 0 = person) at a
+ * quarter of the input size, for inputs of any height and width that are multiples of 32: the
+ * network is convolutional and its upsamplings follow the input, so one network serves
+ * landscape and portrait photos. The program reads only the person class.
  */
-std::optional<GraphSpec> peopleGraph(const QString &directory, QString *error = nullptr);
+std::optional<GraphSpec> peopleGraph(const QString &directory, QString *error = nullptr, int classes = 1);
 /** face-api's recognition network: 128 values for a 150-pixel aligned face chip. */
 std::optional<GraphSpec> faceGraph(const QString &directory, QString *error = nullptr);
 

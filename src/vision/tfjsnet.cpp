@@ -1,5 +1,7 @@
 #include "vision/tfjsnet.h"
 
+#include "vision/tfjsfuse.h"
+
 #include <opencv2/core/utility.hpp>
 
 namespace mendral::tfjs {
@@ -48,6 +50,7 @@ std::shared_ptr<NetPool> NetPool::create(GraphSource source, std::vector<std::st
 std::shared_ptr<NetPool> NetPool::make(Encoder bytes, std::vector<std::string> outputs, QString *error)
 {
     limitOpenCVThreads();
+    registerFusedLayers();
     std::shared_ptr<NetPool> pool(new NetPool);
     pool->m_bytes = std::move(bytes);
     pool->m_outputs = std::move(outputs);

@@ -109,8 +109,8 @@ TEST_F(NeuralGolden, SceneBackboneMatchesTensorFlowJs)
 TEST_F(NeuralGolden, PersonHeatmapsMatchTensorFlowJs)
 {
     // The program's graph declares a landscape input; at TensorFlow.js's square 512 it must
-    // reshape and still match.
-    const auto out = run(tfjs::peopleGraph(neural::modelDirectory()),
+    // reshape and still match, for every class (the program keeps only the first).
+    const auto out = run(tfjs::peopleGraph(neural::modelDirectory(), nullptr, 80),
                          tfjs::centernetBlob(patternImage(512), 512));
     ASSERT_TRUE(out);
     expectMatches(out->front(), digest("centernet_people_512"));

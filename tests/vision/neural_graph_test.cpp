@@ -2,6 +2,7 @@
 // model run end to end through OpenCV.
 
 #include "vision/neural.h"
+#include "vision/tfjsfuse.h"
 #include "vision/tfjsgraph.h"
 #include "vision/tfjsmodels.h"
 #include "vision/tfjsnet.h"
@@ -13,6 +14,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <latch>
 #include <thread>
 
@@ -290,6 +292,83 @@ TEST(GraphRun, SmallModelThroughOpenCVMatchesHandComputation)
         }
     EXPECT_GT(clippedHigh, 0);
     EXPECT_GT(clippedLow, 0);
+}
+
+// x → hard swish (as converters write it, with 1/6 in half precision) → a squeeze-and-excite
+// gate → a 1 × 1 convolution to three channels with bias and sigmoid.
+GraphDef gatedModel()
+{
+    GraphDef g;
+    NodeDef x = node("x", "Placeholder", {});
+    (*x.mutable_attr())["dtype"].set_type(tfgraph::DT_FLOAT);
+    auto *shape = (*x.mutable_attr())["shape"].mutable_shape();
+    for (int d : {1, 4, 4, 3})
+        shape->add_dim()->set_size(d);
+    *g.add_node() = x;
+    *g.add_node() = makeConst("sixth", floats({0.166626f}));
+    *g.add_node() = makeConst("three", floats({3}));
+    *g.add_node() = node("hs/scaled", "Mul", {"sixth", "x"});
+    *g.add_node() = node("hs/shifted", "Add", {"x", "three"});
+    *g.add_node() = node("hs/clipped", "Relu6", {"hs/shifted"});
+    *g.add_node() = node("hs", "Mul", {"hs/scaled", "hs/clipped"});
+    Weight axes;
+    axes.isInt = true, axes.shape = {2}, axes.ints = {1, 2};
+    *g.add_node() = makeConst("axes", axes);
+    NodeDef mean = node("se/mean", "Mean", {"hs", "axes"});
+    (*mean.mutable_attr())["keep_dims"].set_b(true);
+    *g.add_node() = mean;
+    *g.add_node() = node("se/gate", "Sigmoid", {"se/mean"});
+    *g.add_node() = node("se", "Mul", {"se/gate", "hs"});
+    *g.add_node() = makeConst("w", floats({1, -2, 0.5f, 0.25f, 1, -1, -0.5f, 0.75f, 2}, {1, 1, 3, 3}));
+    *g.add_node() = makeConst("b", floats({0.1f, -0.2f, 0.3f}, {3}));
+    NodeDef conv = node("conv", "Conv2D", {"se", "w"});
+    auto *strides = (*conv.mutable_attr())["strides"].mutable_list();
+    for (int s : {1, 1, 1, 1})
+        strides->add_i(s);
+    (*conv.mutable_attr())["padding"].set_s("VALID");
+    *g.add_node() = conv;
+    *g.add_node() = node("bias", "BiasAdd", {"conv", "b"});
+    *g.add_node() = node("out", "Sigmoid", {"bias"});
+    return g;
+}
+
+TEST(GraphFuse, FusedNodesGiveTheSameValuesToTheBitAndOnlyTheKeptChannels)
+{
+    std::vector<float> rgb(4 * 4 * 3);
+    for (size_t i = 0; i < rgb.size(); ++i)
+        rgb[i] = float(int(i * 5 % 13)) - 5.5f; // −5.5…6.5: both ends of the clip are reached
+    auto run = [&](const GraphDef &g) {
+        QString error;
+        auto net = NetPool::create(g, {"out"}, &error);
+        EXPECT_TRUE(net) << qPrintable(error);
+        const auto out = net ? net->run(blobFromRgb(rgb, 4)) : std::nullopt;
+        return out ? out->front() : cv::Mat();
+    };
+    const GraphDef plain = gatedModel();
+    GraphDef fused = plain;
+    fuseHardSwish(fused);
+    fuseChannelScales(fused);
+    ASSERT_TRUE(prune(fused, {"out"}));
+    EXPECT_EQ(find(fused, "hs")->op(), "MendralHardSwish");
+    EXPECT_EQ(find(fused, "se")->op(), "MendralChannelScale");
+    EXPECT_EQ(find(fused, "hs/clipped"), nullptr);
+    GraphDef first = fused;
+    ASSERT_TRUE(keepFirstChannels(first, "out", 1));
+
+    const cv::Mat a = run(plain), b = run(fused), c = run(first);
+    ASSERT_EQ(a.total(), 48u);
+    ASSERT_EQ(b.total(), 48u);
+    ASSERT_EQ(c.total(), 16u);
+    EXPECT_EQ(std::memcmp(a.ptr<float>(), b.ptr<float>(), 48 * sizeof(float)), 0);
+    EXPECT_EQ(std::memcmp(a.ptr<float>(), c.ptr<float>(), 16 * sizeof(float)), 0); // channel 0 comes first
+
+    // A Mul of two full tensors stays; an output with no convolution, or too few channels, is refused.
+    GraphDef squared = plain;
+    *squared.add_node() = node("sq", "Mul", {"hs", "hs"});
+    fuseChannelScales(squared);
+    EXPECT_EQ(find(squared, "sq")->op(), "Mul");
+    EXPECT_FALSE(keepFirstChannels(squared, "hs", 1));
+    EXPECT_FALSE(keepFirstChannels(first, "out", 2));
 }
 
 TEST(GraphRun, PoolWhoseModelVanishesKeepsServingEveryCallWithTheNetworkItHas)

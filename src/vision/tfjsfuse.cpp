@@ -1,0 +1,324 @@
+#include "vision/tfjsfuse.h"
+
+#include <opencv2/core/hal/intrin.hpp>
+#include <opencv2/dnn.hpp>
+#include <opencv2/dnn/layer.details.hpp>
+#include <opencv2/dnn/shape_utils.hpp>
+
+#include <cmath>
+#include <map>
+#include <mutex>
+
+namespace mendral::tfjs {
+
+namespace {
+
+const char *const kChannelScale = "MendralChannelScale";
+const char *const kHardSwish = "MendralHardSwish";
+
+// y = (k · x) · min(max(x + 3, 0), 6), in the order and with the factor k (1/6 as the model
+// stores it) of the nodes it replaces, so the values are the same to the bit.
+class HardSwishLayer : public cv::dnn::Layer {
+public:
+    explicit HardSwishLayer(const cv::dnn::LayerParams &params)
+    {
+        setParamsFrom(params);
+        m_scale = params.get<float>("scale");
+    }
+
+    static cv::Ptr<cv::dnn::Layer> create(cv::dnn::LayerParams &params)
+    {
+        return cv::makePtr<HardSwishLayer>(params);
+    }
+
+    bool getMemoryShapes(const std::vector<cv::dnn::MatShape> &inputs, const int,
+                         std::vector<cv::dnn::MatShape> &outputs,
+                         std::vector<cv::dnn::MatShape> &) const override
+    {
+        CV_Assert(inputs.size() == 1);
+        outputs.assign(1, inputs[0]);
+        return false;
+    }
+
+    void forward(cv::InputArrayOfArrays inputsArr, cv::OutputArrayOfArrays outputsArr,
+                 cv::OutputArrayOfArrays) override
+    {
+        std::vector<cv::Mat> inputs, outputs;
+        inputsArr.getMatVector(inputs);
+        outputsArr.getMatVector(outputs);
+        const cv::Mat &x = inputs[0];
+        cv::Mat &y = outputs[0];
+        CV_Assert(x.type() == CV_32F && y.type() == CV_32F && x.isContinuous() && y.isContinuous());
+        const float *in = x.ptr<float>();
+        float *out = y.ptr<float>();
+        const float k = m_scale;
+        const size_t n = x.total();
+        size_t i = 0;
+#if CV_SIMD
+        const cv::v_float32 vk = cv::vx_setall_f32(k), three = cv::vx_setall_f32(3.0f),
+                            zero = cv::vx_setzero_f32(), six = cv::vx_setall_f32(6.0f);
+        for (; i + cv::v_float32::nlanes <= n; i += cv::v_float32::nlanes) {
+            const cv::v_float32 v = cv::vx_load(in + i);
+            cv::v_store(out + i, (vk * v) * cv::v_min(cv::v_max(v + three, zero), six));
+        }
+#endif
+        for (; i < n; ++i)
+            out[i] = (k * in[i]) * std::min(std::max(in[i] + 3.0f, 0.0f), 6.0f);
+    }
+
+private:
+    float m_scale = 0;
+};
+
+// y = x · s, where x is N × C × H × W and s holds one factor a channel (N × C × 1 × 1).
+class ChannelScaleLayer : public cv::dnn::Layer {
+public:
+    explicit ChannelScaleLayer(const cv::dnn::LayerParams &params) { setParamsFrom(params); }
+
+    static cv::Ptr<cv::dnn::Layer> create(cv::dnn::LayerParams &params)
+    {
+        return cv::makePtr<ChannelScaleLayer>(params);
+    }
+
+    bool getMemoryShapes(const std::vector<cv::dnn::MatShape> &inputs, const int,
+                         std::vector<cv::dnn::MatShape> &outputs,
+                         std::vector<cv::dnn::MatShape> &) const override
+    {
+        CV_Assert(inputs.size() == 2 && inputs[0].size() >= 2);
+        CV_Assert(size_t(cv::dnn::total(inputs[1])) == size_t(inputs[0][0]) * size_t(inputs[0][1]));
+        outputs.assign(1, inputs[0]);
+        return false;
+    }
+
+    void forward(cv::InputArrayOfArrays inputsArr, cv::OutputArrayOfArrays outputsArr,
+                 cv::OutputArrayOfArrays) override
+    {
+        std::vector<cv::Mat> inputs, outputs;
+        inputsArr.getMatVector(inputs);
+        outputsArr.getMatVector(outputs);
+        const cv::Mat &x = inputs[0], &s = inputs[1];
+        cv::Mat &y = outputs[0];
+        CV_Assert(x.type() == CV_32F && s.type() == CV_32F && y.type() == CV_32F && x.isContinuous()
+                  && s.isContinuous() && y.isContinuous());
+        const size_t planes = s.total();
+        const size_t plane = x.total() / planes;
+        const float *in = x.ptr<float>();
+        const float *factor = s.ptr<float>();
+        float *out = y.ptr<float>();
+        for (size_t c = 0; c < planes; ++c) {
+            const float k = factor[c];
+            const float *from = in + c * plane;
+            float *to = out + c * plane;
+            for (size_t i = 0; i < plane; ++i)
+                to[i] = from[i] * k;
+        }
+    }
+};
+
+class Nodes {
+public:
+    explicit Nodes(const GraphDef &graph)
+    {
+        for (const NodeDef &n : graph.node())
+            m_byName[n.name()] = &n;
+    }
+    const NodeDef *operator()(const std::string &input) const
+    {
+        auto it = m_byName.find(nodeName(input));
+        return it == m_byName.end() ? nullptr : it->second;
+    }
+    const NodeDef *input(const NodeDef &n, int i) const
+    {
+        return i < n.input_size() ? (*this)(n.input(i)) : nullptr;
+    }
+
+private:
+    std::map<std::string, const NodeDef *> m_byName;
+};
+
+bool isConst(const NodeDef *n)
+{
+    return n && n->op() == "Const";
+}
+
+std::optional<float> scalarOf(const NodeDef *n)
+{
+    if (!isConst(n))
+        return std::nullopt;
+    const auto v = constValues(*n);
+    return v && v->size() == 1 ? std::optional<float>((*v)[0]) : std::nullopt;
+}
+
+// A binary node of a tensor and a constant: the tensor input and the constant.
+struct WithConst {
+    std::string tensor;
+    float value = 0;
+};
+
+std::optional<WithConst> withConst(const Nodes &nodes, const NodeDef &n)
+{
+    if (n.input_size() != 2)
+        return std::nullopt;
+    for (int i = 0; i < 2; ++i)
+        if (const auto v = scalarOf(nodes.input(n, i)); v && !isConst(nodes.input(n, 1 - i)))
+            return WithConst{n.input(1 - i), *v};
+    return std::nullopt;
+}
+
+struct HardSwish {
+    std::string x;
+    float scale = 0;
+};
+
+// x and k when `n` is Mul(Mul(k, x), Relu6(x + 3)) in any operand order, with k near 1/6 (the
+// model's weights hold it in half precision).
+std::optional<HardSwish> hardSwishOf(const Nodes &nodes, const NodeDef &n)
+{
+    if (n.op() != "Mul" || n.input_size() != 2)
+        return std::nullopt;
+    for (int i = 0; i < 2; ++i) {
+        const NodeDef *scaled = nodes.input(n, i), *clipped = nodes.input(n, 1 - i);
+        if (!scaled || !clipped || scaled->op() != "Mul" || clipped->op() != "Relu6")
+            continue;
+        const NodeDef *shifted = nodes.input(*clipped, 0);
+        if (!shifted || (shifted->op() != "Add" && shifted->op() != "AddV2"))
+            continue;
+        const auto x = withConst(nodes, *scaled);
+        const auto y = withConst(nodes, *shifted);
+        if (x && y && x->tensor == y->tensor && std::abs(x->value - 1.0f / 6.0f) < 1e-3f && y->value == 3.0f)
+            return HardSwish{x->tensor, x->value};
+    }
+    return std::nullopt;
+}
+
+// Whether `n` is one value a channel: a mean over height and width, or what is computed from
+// such values alone.
+bool perChannel(const Nodes &nodes, const NodeDef *n, std::map<const NodeDef *, bool> &known)
+{
+    if (!n || isConst(n))
+        return false;
+    if (auto it = known.find(n); it != known.end())
+        return it->second;
+    bool result = false;
+    if (n->op() == "Mean") {
+        const auto keep = n->attr().find("keep_dims");
+        const NodeDef *axes = nodes.input(*n, 1);
+        const auto values = axes ? constValues(*axes) : std::nullopt;
+        result = keep != n->attr().end() && keep->second.b() && values
+            && *values == std::vector<float>{1, 2};
+    } else if (n->op() == "Relu" || n->op() == "Relu6" || n->op() == "Sigmoid" || n->op() == "BiasAdd"
+               || n->op() == "Conv2D" || n->op() == "Mul" || n->op() == "Add" || n->op() == "Sub") {
+        bool any = false, all = true;
+        for (int i = 0; i < n->input_size(); ++i) {
+            const NodeDef *in = nodes.input(*n, i);
+            if (isConst(in))
+                continue;
+            any = true;
+            // A convolution's kernel is a constant; its image is input 0.
+            all = all && (n->op() != "Conv2D" || i == 0) && perChannel(nodes, in, known);
+        }
+        result = any && all;
+    }
+    known[n] = result;
+    return result;
+}
+
+NodeDef plainNode(const std::string &name, const std::string &op, std::initializer_list<std::string> inputs)
+{
+    NodeDef n;
+    n.set_name(name);
+    n.set_op(op);
+    for (const std::string &i : inputs)
+        n.add_input(i);
+    return n;
+}
+
+} // namespace
+
+void fuseHardSwish(GraphDef &graph)
+{
+    const Nodes nodes(graph);
+    std::map<std::string, HardSwish> fused; // by the name of the node it replaces
+    for (const NodeDef &n : graph.node())
+        if (const auto h = hardSwishOf(nodes, n))
+            fused[n.name()] = *h;
+    for (NodeDef &n : *graph.mutable_node())
+        if (auto it = fused.find(n.name()); it != fused.end()) {
+            n = plainNode(n.name(), kHardSwish, {it->second.x});
+            (*n.mutable_attr())["scale"].set_f(it->second.scale);
+        }
+}
+
+void fuseChannelScales(GraphDef &graph)
+{
+    const Nodes nodes(graph);
+    std::map<const NodeDef *, bool> known;
+    std::map<std::string, std::pair<std::string, std::string>> scaled; // name → (x, factors)
+    for (const NodeDef &n : graph.node()) {
+        if (n.op() != "Mul" || n.input_size() != 2)
+            continue;
+        const NodeDef *a = nodes.input(n, 0), *b = nodes.input(n, 1);
+        if (!a || !b || isConst(a) || isConst(b))
+            continue;
+        const bool aGate = perChannel(nodes, a, known), bGate = perChannel(nodes, b, known);
+        if (aGate != bGate)
+            scaled[n.name()] = aGate ? std::pair(n.input(1), n.input(0)) : std::pair(n.input(0), n.input(1));
+    }
+    for (NodeDef &n : *graph.mutable_node())
+        if (auto it = scaled.find(n.name()); it != scaled.end())
+            n = plainNode(n.name(), kChannelScale, {it->second.first, it->second.second});
+}
+
+bool keepFirstChannels(GraphDef &graph, const std::string &output, int count, QString *error)
+{
+    auto fail = [error](const QString &text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    const Nodes nodes(graph);
+    const NodeDef *n = nodes(throughIdentities(graph, output));
+    while (n && (n->op() == "Sigmoid" || n->op() == "Relu" || n->op() == "Relu6" || n->op() == "Identity"))
+        n = nodes.input(*n, 0);
+    const NodeDef *conv = n && n->op() == "BiasAdd" ? nodes.input(*n, 0) : nullptr;
+    const NodeDef *bias = conv ? nodes.input(*n, 1) : nullptr;
+    const NodeDef *kernel = conv && conv->op() == "Conv2D" ? nodes.input(*conv, 1) : nullptr;
+    const std::vector<int64_t> kernelShape = kernel ? constShape(*kernel) : std::vector<int64_t>{};
+    const auto kernelValues = kernel ? constValues(*kernel) : std::nullopt;
+    const auto biasValues = bias ? constValues(*bias) : std::nullopt;
+    if (kernelShape.size() != 4 || !kernelValues || !biasValues)
+        return fail("no convolution ends " + QString::fromStdString(output));
+    const int64_t channels = kernelShape[3];
+    if (count < 1 || channels < count || int64_t(biasValues->size()) != channels)
+        return fail("the convolution before " + QString::fromStdString(output) + " has too few channels");
+
+    // The kernel is height × width × in × out: keep the first `count` of every run of `out`.
+    Weight k, b;
+    k.shape = {kernelShape[0], kernelShape[1], kernelShape[2], count};
+    for (size_t i = 0; i < kernelValues->size(); i += size_t(channels))
+        k.floats.insert(k.floats.end(), kernelValues->begin() + long(i), kernelValues->begin() + long(i) + count);
+    b.shape = {count};
+    b.floats.assign(biasValues->begin(), biasValues->begin() + count);
+    const std::string convName = conv->name(), biasAddName = n->name();
+    const std::string kernelName = convName + "/first_channels", biasName = biasAddName + "/first_channels";
+    for (NodeDef &m : *graph.mutable_node()) {
+        if (m.name() == convName)
+            m.set_input(1, kernelName);
+        else if (m.name() == biasAddName)
+            m.set_input(1, biasName);
+    }
+    *graph.add_node() = makeConst(kernelName, k);
+    *graph.add_node() = makeConst(biasName, b);
+    return true;
+}
+
+void registerFusedLayers()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        cv::dnn::LayerFactory::registerLayer(kChannelScale, ChannelScaleLayer::create);
+        cv::dnn::LayerFactory::registerLayer(kHardSwish, HardSwishLayer::create);
+    });
+}
+
+} // namespace mendral::tfjs
