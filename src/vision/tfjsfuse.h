@@ -27,6 +27,13 @@ void fuseHardSwish(GraphDef &graph);
 void fuseChannelScales(GraphDef &graph);
 
 /**
+ * Replaces each depthwise convolution with a square kernel wider than 3 × 3 (SAME padding,
+ * stride 1 or 2) and the BiasAdd after it by one node that runs such kernels three times as
+ * fast; its sums are taken in another order, so values differ in the last bits.
+ */
+void fuseWideDepthwise(GraphDef &graph);
+
+/**
  * Keeps only the first `count` output channels of the convolution that `output` comes from
  * (through its BiasAdd and an activation), for a network of which only those are read. False,
  * with `error`, when `output` does not end in such a convolution or it has fewer channels.

@@ -371,6 +371,69 @@ TEST(GraphFuse, FusedNodesGiveTheSameValuesToTheBitAndOnlyTheKeptChannels)
     EXPECT_FALSE(keepFirstChannels(first, "out", 2));
 }
 
+TEST(GraphFuse, WideDepthwiseConvolutionsMatchOpenCVsAtBothStrides)
+{
+    // An 8 × 9 image of 3 channels: 5 × 5 depthwise with its bias at stride 1, and without one
+    // at stride 2 (where SAME padding adds one row above and two below).
+    GraphDef g;
+    NodeDef x = node("x", "Placeholder", {});
+    (*x.mutable_attr())["dtype"].set_type(tfgraph::DT_FLOAT);
+    for (int d : {1, 8, 9, 3})
+        (*x.mutable_attr())["shape"].mutable_shape()->add_dim()->set_size(d);
+    *g.add_node() = x;
+    std::vector<float> kernel(5 * 5 * 3);
+    for (size_t i = 0; i < kernel.size(); ++i)
+        kernel[i] = float(int(i * 7 % 19)) / 9.0f - 1.0f;
+    *g.add_node() = makeConst("k", floats(kernel, {5, 5, 3, 1}));
+    *g.add_node() = makeConst("b", floats({0.5f, -0.25f, 1.0f}, {3}));
+    for (const auto &[name, stride] : {std::pair<std::string, int>{"one", 1}, {"two", 2}}) {
+        NodeDef dw = node(name, "DepthwiseConv2dNative", {"x", "k"});
+        for (int s : {1, stride, stride, 1})
+            (*dw.mutable_attr())["strides"].mutable_list()->add_i(s);
+        (*dw.mutable_attr())["padding"].set_s("SAME");
+        *g.add_node() = dw;
+    }
+    *g.add_node() = node("one/bias", "BiasAdd", {"one", "b"});
+    // Read through a sigmoid each: OpenCV names a convolution with its bias by the convolution.
+    *g.add_node() = node("out1", "Sigmoid", {"one/bias"});
+    *g.add_node() = node("out2", "Sigmoid", {"two"});
+
+    std::vector<float> image(8 * 9 * 3);
+    for (size_t i = 0; i < image.size(); ++i)
+        image[i] = float(int(i * 11 % 23)) / 4.0f - 2.0f;
+    const int dims[] = {1, 3, 8, 9};
+    cv::Mat blob(4, dims, CV_32F);
+    for (int c = 0; c < 3; ++c)
+        for (int p = 0; p < 72; ++p)
+            blob.ptr<float>()[c * 72 + p] = image[size_t(p * 3 + c)];
+    auto run = [&](const GraphDef &graph) {
+        QString error;
+        auto net = NetPool::create(graph, {"out1", "out2"}, &error);
+        EXPECT_TRUE(net) << qPrintable(error);
+        const auto out = net ? net->run(blob, &error) : std::nullopt;
+        EXPECT_TRUE(out) << qPrintable(error);
+        return out ? *out : std::vector<cv::Mat>{};
+    };
+    GraphDef fused = g;
+    fuseWideDepthwise(fused);
+    ASSERT_TRUE(prune(fused, {"out1", "out2"}));
+    EXPECT_EQ(find(fused, "one/bias")->op(), "MendralDepthwise");
+    EXPECT_EQ(find(fused, "one"), nullptr); // its bias went with it
+    EXPECT_EQ(find(fused, "two")->op(), "MendralDepthwise");
+
+    const auto plain = run(g), fast = run(fused);
+    ASSERT_EQ(plain.size(), 2u);
+    ASSERT_EQ(fast.size(), 2u);
+    for (size_t o = 0; o < 2; ++o) {
+        ASSERT_EQ(fast[o].dims, 4);
+        EXPECT_EQ(fast[o].size[2], o == 0 ? 8 : 4);
+        EXPECT_EQ(fast[o].size[3], o == 0 ? 9 : 5);
+        ASSERT_EQ(plain[o].total(), fast[o].total());
+        for (size_t i = 0; i < plain[o].total(); ++i)
+            EXPECT_NEAR(fast[o].ptr<float>()[i], plain[o].ptr<float>()[i], 1e-6) << o << ":" << i;
+    }
+}
+
 TEST(GraphRun, PoolWhoseModelVanishesKeepsServingEveryCallWithTheNetworkItHas)
 {
     QTemporaryDir dir;
