@@ -140,6 +140,7 @@ public:
     {
         CV_Assert(inputs.size() == 1 && inputs[0].size() == 4 && !blobs.empty());
         CV_Assert(blobs[0].total() == size_t(inputs[0][1]) * size_t(m_kernel * m_kernel));
+        CV_Assert(blobs.size() < 2 || blobs[1].total() == size_t(inputs[0][1]));
         cv::dnn::MatShape out = inputs[0];
         out[2] = (out[2] + m_stride - 1) / m_stride;
         out[3] = (out[3] + m_stride - 1) / m_stride;
