@@ -26,9 +26,9 @@ std::optional<GraphSpec> centernet(const QString &directory, const std::string &
     auto graph = loadGraphModel(QDir(directory).filePath(centernetFile), error);
     if (!graph || !prune(*graph, {output}, error) || !rewriteForOpenCV(*graph, error))
         return std::nullopt;
-    // The same values, in fewer and faster passes: a quarter of the people network's time
-    // went to broadcasting the squeeze-and-excite gates and to hard swish's four passes, and
-    // a third to its 5 × 5 depthwise convolutions.
+    // The same arithmetic in fewer and faster passes (only the depthwise sums change order):
+    // a quarter of the people network's time went to broadcasting the squeeze-and-excite
+    // gates and to hard swish's four passes, and a third to its 5 × 5 depthwise convolutions.
     fuseHardSwish(*graph);
     fuseChannelScales(*graph);
     fuseWideDepthwise(*graph);
