@@ -5,6 +5,16 @@
 
 namespace mendral {
 
+namespace {
+
+// How far an estimate of `seconds` moves between photos without the rate having changed.
+double noise(double seconds)
+{
+    return std::max(5.0, 0.1 * seconds);
+}
+
+} // namespace
+
 void TimeLeft::start(int total, double now, const QString &line)
 {
     m_line = line;
@@ -12,6 +22,8 @@ void TimeLeft::start(int total, double now, const QString &line)
     m_start = now;
     m_shown.reset();
     m_shownAt = now;
+    m_worded.reset();
+    m_wordedAt = now;
 }
 
 std::optional<double> TimeLeft::update(int done, double now)
@@ -25,8 +37,7 @@ std::optional<double> TimeLeft::update(int done, double now)
     const double estimate = double(m_total - done) * elapsed / double(done);
     if (m_shown) {
         const double counted = std::max(0.0, *m_shown - (now - m_shownAt));
-        const double noise = std::max(5.0, 0.1 * counted);
-        m_shown = std::min(estimate, counted + noise);
+        m_shown = std::min(estimate, counted + noise(counted));
     } else {
         m_shown = estimate;
     }
@@ -37,7 +48,18 @@ std::optional<double> TimeLeft::update(int done, double now)
 QString TimeLeft::line(int done, double now)
 {
     const auto left = update(done, now);
-    return left ? m_line + QStringLiteral("，") + text(*left) : m_line;
+    if (!left)
+        return m_line;
+    // The words follow the estimate down at once, but up only when it has risen past its noise
+    // since they were chosen: an estimate wavering by a few seconds about a minute's boundary
+    // otherwise turned the line from "还剩不到 1 分钟" to "约 2 分钟" and back, twice in one import.
+    const double counted = m_worded ? std::max(0.0, *m_worded - (now - m_wordedAt)) : 0.0;
+    if (!m_worded || *left <= counted || *left > counted + noise(counted)) {
+        m_worded = *left;
+        m_wordedAt = now;
+        return m_line + QStringLiteral("，") + text(*left);
+    }
+    return m_line + QStringLiteral("，") + text(counted);
 }
 
 QString TimeLeft::text(double seconds)

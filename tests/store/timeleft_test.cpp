@@ -37,6 +37,18 @@ TEST(TimeLeft, CountsDownAndRisesOnlyByItsNoise)
     EXPECT_NEAR(*end.update(90, 100.0), 5.0, 1e-9); // the average says 11 s
 }
 
+TEST(TimeLeft, WordsDoNotWaverAboutAMinutesBoundary)
+{
+    TimeLeft t;
+    t.start(1000, 0.0);
+    EXPECT_EQ(t.line(500, 118.0), "，还剩约 2 分钟");
+    // The estimate wavers to 123 s, within its noise: the words stay.
+    EXPECT_EQ(t.line(500, 123.0), "，还剩约 2 分钟");
+    // A stall that lasts raises them, and the end brings them down at once.
+    EXPECT_EQ(t.line(500, 131.0), "，还剩约 3 分钟");
+    EXPECT_EQ(t.line(999, 132.0), "，还剩不到 1 分钟");
+}
+
 TEST(TimeLeft, Words)
 {
     EXPECT_EQ(TimeLeft::text(0), "还剩不到 1 分钟");
