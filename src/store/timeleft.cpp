@@ -13,6 +13,12 @@ double noise(double seconds)
     return std::max(5.0, 0.1 * seconds);
 }
 
+// An estimate of `seconds` made at `then`, counted down with the clock to `now`.
+double countedDown(double seconds, double then, double now)
+{
+    return std::max(0.0, seconds - (now - then));
+}
+
 } // namespace
 
 void TimeLeft::start(int total, double now, const QString &line)
@@ -36,7 +42,7 @@ std::optional<double> TimeLeft::update(int done, double now)
     // swing the estimate.
     const double estimate = double(m_total - done) * elapsed / double(done);
     if (m_shown) {
-        const double counted = std::max(0.0, *m_shown - (now - m_shownAt));
+        const double counted = countedDown(*m_shown, m_shownAt, now);
         m_shown = std::min(estimate, counted + noise(counted));
     } else {
         m_shown = estimate;
@@ -53,13 +59,12 @@ QString TimeLeft::line(int done, double now)
     // The words follow the estimate down at once, but up only when it has risen past its noise
     // since they were chosen: an estimate wavering by a few seconds about a minute's boundary
     // otherwise turned the line from "还剩不到 1 分钟" to "约 2 分钟" and back, twice in one import.
-    const double counted = m_worded ? std::max(0.0, *m_worded - (now - m_wordedAt)) : 0.0;
+    const double counted = m_worded ? countedDown(*m_worded, m_wordedAt, now) : 0.0;
     if (!m_worded || *left <= counted || *left > counted + noise(counted)) {
         m_worded = *left;
         m_wordedAt = now;
-        return m_line + QStringLiteral("，") + text(*left);
     }
-    return m_line + QStringLiteral("，") + text(counted);
+    return m_line + QStringLiteral("，") + text(countedDown(*m_worded, m_wordedAt, now));
 }
 
 QString TimeLeft::text(double seconds)
