@@ -14,6 +14,9 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -277,6 +280,11 @@ QImage rawHalfSize(LibRaw &raw, int maxPixel)
     // thread waits here only while it too has a RAW file to develop.
     static std::mutex developing;
     const std::lock_guard<std::mutex> one(developing);
+#ifdef __GLIBC__
+    // The development's hundreds of MB come on top of what the process holds; memory that
+    // analyses freed and the allocator kept is handed back first, or the peak is the sum.
+    malloc_trim(0);
+#endif
     raw.imgdata.params.half_size = 1;
     raw.imgdata.params.use_camera_wb = 1;
     raw.imgdata.params.output_bps = 8;
