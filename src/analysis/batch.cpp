@@ -102,18 +102,15 @@ std::optional<PhotoAnalysis> analyzeSafely(const AnalyzeFunction &analyze, const
     return result;
 }
 
-// Blocks of 12 MB and more (the large renditions, RAW buffers) come straight from the system
+// Blocks of 4 MB and more (renditions, decode and RAW buffers) come straight from the system
 // and go back to it when freed. glibc otherwise raises this bound to the largest block freed so
-// far, after which 17-MB renditions come from the arenas and fragment them (cold culls of the
-// benchmark card peaked at 562 to 631 MB). Smaller blocks stay in the arenas for the next photo:
-// with the bound at 4 MB, every photo faulted its decode buffers and grey copies in afresh, and
-// system time was 11 s of a 73-s cull; at 12 MB it is 4.3 s, and the peak went from 553 to 568 MB
-// (587 MB for 3,080 photos).
+// far, after which 17-MB renditions come from the arenas and fragment them. Cold culls of the
+// benchmark card peaked at 571 and 580 MB with this bound, 562 to 631 MB without it.
 void mapLargeBlocks()
 {
 #ifdef __GLIBC__
     static std::once_flag once;
-    std::call_once(once, [] { mallopt(M_MMAP_THRESHOLD, 12 << 20); });
+    std::call_once(once, [] { mallopt(M_MMAP_THRESHOLD, 4 << 20); });
 #endif
 }
 
