@@ -73,7 +73,7 @@ long residentBytes()
 // then faulted every page in again: a quarter of the analysis's CPU went to the kernel (cold
 // culls of the benchmark card: 27-30 s of system time in 110-117 s). Freed memory is now handed
 // back once the process holds this much more than after the last hand-back: system time fell to
-// 13 s of 77 s, and the peak stayed within 3 % (770 photos: 572 against 556 MB; 3,080: 582).
+// 9-11 s of 68-73 s, and the peak stayed flat (385 photos: 555-577 MB; 3,080: 567-582 MB).
 constexpr long kHeldBeforeHandback = 96L << 20;
 
 void handBackFreedMemory()
