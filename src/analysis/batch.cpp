@@ -7,11 +7,11 @@
 
 #include <algorithm>
 #ifdef __GLIBC__
+#include <cstdio>
 #include <malloc.h>
 #include <unistd.h>
 #endif
 #include <condition_variable>
-#include <cstdio>
 #include <deque>
 #include <mutex>
 #include <system_error>
@@ -58,9 +58,10 @@ private:
 // What the process holds in memory now, in bytes; 0 when it cannot be read.
 long residentBytes()
 {
-    long size = 0, resident = 0;
+    long resident = 0;
     if (FILE *f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &size, &resident) != 2)
+        // The second figure: pages resident.
+        if (std::fscanf(f, "%*d %ld", &resident) != 1)
             resident = 0;
         std::fclose(f);
     }
