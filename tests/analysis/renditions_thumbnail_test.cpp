@@ -128,6 +128,33 @@ TEST_F(Thumbnail, AtLeastTakesTheHalfScaleDecodeWhenItLandsInTheRange)
     EXPECT_EQ(Analyzer::thumbnailImageAtLeast(png, 600, 500).size(), QSize(600, 450));
 }
 
+TEST_F(Thumbnail, AtLeastDecodesOfOneSizeKeepEachOthersPixels)
+{
+    // The analysis decodes one photo after another into the same buffer: a rendition still
+    // held keeps its own pixels, and a decode that fails gives nothing, not the last photo.
+    const QImage quads = test::quadrants(1000, 750);
+    const QString first = file("first.jpg"), second = file("second.jpg"), cut = file("untabled.jpg");
+    ASSERT_TRUE(test::writeBytes(first, encoded(quads, "JPG")));
+    ASSERT_TRUE(test::writeBytes(second, encoded(quads.mirrored(true, false), "JPG")));
+    // Without its quantisation tables the header still gives the size, and the decode fails.
+    QByteArray broken = encoded(quads, "JPG");
+    for (qsizetype at = 2; at + 4 <= broken.size() && uchar(broken[at + 1]) != 0xda;) {
+        const qsizetype length = 2 + (uchar(broken[at + 2]) << 8 | uchar(broken[at + 3]));
+        if (uchar(broken[at + 1]) == 0xdb)
+            broken.remove(at, length);
+        else
+            at += length;
+    }
+    ASSERT_TRUE(test::writeBytes(cut, broken));
+    const QImage a = Analyzer::thumbnailImageAtLeast(first, 600, 500);
+    const QImage b = Analyzer::thumbnailImageAtLeast(second, 600, 500);
+    EXPECT_EQ(corners(a), "RGYB");
+    EXPECT_EQ(corners(b), "GRBY");
+    EXPECT_NE(a.constBits(), b.constBits());
+    EXPECT_EQ(corners(Analyzer::thumbnailImageAtLeast(first, 600, 500)), "RGYB");
+    EXPECT_TRUE(Analyzer::thumbnailImageAtLeast(cut, 600, 500).isNull());
+}
+
 TEST_F(Thumbnail, NeverScalesUp)
 {
     ASSERT_TRUE(test::writeImage(file("small.png"), 120, 80));
