@@ -74,7 +74,9 @@ QImage grayAt(const QImage &image, int maxSide)
     QImage src = image.hasAlphaChannel() ? image.convertToFormat(QImage::Format_ARGB32_Premultiplied) : image;
     if (gw != w || gh != h)
         src = src.scaled(gw, gh, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    src = src.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // Opaque RGB32 (what smooth scaling gives) already holds the premultiplied values.
+    if (src.format() != QImage::Format_RGB32)
+        src = src.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (src.isNull() || src.width() != gw || src.height() != gh)
         return {};
 
