@@ -1,5 +1,6 @@
 // The mendral program: the culling window. See MendralApp for the command line.
 
+#include "platform/hugepages.h"
 #include "ui/mendralapp.h"
 #include "ui/qttranslations.h"
 #include "ui/theme.h"
@@ -12,6 +13,7 @@
 
 int main(int argc, char *argv[])
 {
+    mendral::restartWithHugePages(argv);
     // A screenshot needs no screen: without a display, draw off screen.
     bool screenshot = false;
     for (int i = 1; i < argc; ++i)

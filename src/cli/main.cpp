@@ -3,6 +3,7 @@
 #include "commands.h"
 
 #include "platform/filepath.h"
+#include "platform/hugepages.h"
 
 #include <QCoreApplication>
 
@@ -24,6 +25,7 @@ void usage()
 
 int main(int argc, char **argv)
 {
+    mendral::restartWithHugePages(argv);
     QCoreApplication app(argc, argv);
     if (argc < 2) {
         usage();

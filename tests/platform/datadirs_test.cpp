@@ -1,4 +1,5 @@
 #include "platform/datadirs.h"
+#include "platform/hugepages.h"
 #include "support/testfiles.h"
 
 #include <QDir>
@@ -65,4 +66,27 @@ TEST(DataDirectory, EnvironmentThenBesideTheProgramThenSystemThenUser)
     // The variable wins, taken as it is, even over an installed copy.
     env.set("MENDRAL_TEST_DATA", root + "/mine");
     EXPECT_EQ(findDataDirectory("MENDRAL_TEST_DATA", "models", probes, root + "/prefix/bin"), root + "/mine");
+}
+
+// The start-up restart for huge pages: the second start gives the environment back as the
+// caller had it (programs it runs inherit nothing), and a caller's own allocator settings
+// are never replaced (a restart here would start this test program again).
+TEST(HugePages, SecondStartRestoresTheEnvironmentAndTheCallersSettingsStand)
+{
+    char name[] = "mendral";
+    char *argv[] = {name, nullptr};
+    {
+        Environment env;
+        env.set("MENDRAL_HUGE_PAGES", "1");
+        env.set("GLIBC_TUNABLES", "glibc.malloc.hugetlb=1");
+        restartWithHugePages(argv);
+        EXPECT_FALSE(qEnvironmentVariableIsSet("MENDRAL_HUGE_PAGES"));
+        EXPECT_FALSE(qEnvironmentVariableIsSet("GLIBC_TUNABLES"));
+    }
+    Environment env;
+    env.set("MENDRAL_HUGE_PAGES", QString());
+    env.set("GLIBC_TUNABLES", "glibc.malloc.check=0");
+    restartWithHugePages(argv);
+    EXPECT_EQ(qgetenv("GLIBC_TUNABLES"), "glibc.malloc.check=0");
+    EXPECT_FALSE(qEnvironmentVariableIsSet("MENDRAL_HUGE_PAGES"));
 }

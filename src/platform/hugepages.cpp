@@ -1,0 +1,56 @@
+#include "platform/hugepages.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include <unistd.h>
+
+namespace mendral {
+
+namespace {
+
+constexpr char kTunables[] = "GLIBC_TUNABLES";
+constexpr char kRestarted[] = "MENDRAL_HUGE_PAGES";
+
+// The kernel's mode, as "always [madvise] never" with the one in force in brackets.
+bool hugePagesOnlyWhenAsked()
+{
+    std::ifstream mode("/sys/kernel/mm/transparent_hugepage/enabled");
+    std::string line;
+    return std::getline(mode, line) && line.find("[madvise]") != std::string::npos;
+}
+
+} // namespace
+
+/*
+ * The analysis frees and allocates blocks of several MB for every photo (renditions, search
+ * images, network buffers), and glibc maps each anew from the system. On this kind of virtual
+ * machine a page fault costs about 8.5 microseconds: 9 ms to touch a fresh 4-MB block in 4-KB
+ * pages, 0.3 ms for 12 MB in huge pages. Cold culls of the benchmark card made 0.80-0.85
+ * million page faults in 71 s of CPU, and 0.24-0.25 million in 63-67 s with huge pages, at the
+ * same peak memory.
+ */
+void restartWithHugePages(char **argv)
+{
+#ifdef __GLIBC__
+    if (std::getenv(kRestarted)) {
+        unsetenv(kTunables);
+        unsetenv(kRestarted);
+        return;
+    }
+    if (!argv || !argv[0] || std::getenv(kTunables) || !hugePagesOnlyWhenAsked())
+        return;
+    setenv(kTunables, "glibc.malloc.hugetlb=1", 1);
+    setenv(kRestarted, "1", 1);
+    execv("/proc/self/exe", argv);
+    // Not restarted: go on as started.
+    unsetenv(kTunables);
+    unsetenv(kRestarted);
+#else
+    (void)argv;
+#endif
+}
+
+} // namespace mendral
