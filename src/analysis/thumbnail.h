@@ -19,7 +19,9 @@ inline constexpr qint64 maxSourcePixels = 250'000'000;
  *
  * thumbnailImageAtLeast: a JPEG whose decoder reaches a long side from minPixel to maxPixel at
  * one of its fast scales (1/2, 1/4, 1/8) is decoded there and not resampled: a rendition for
- * work that can take the smaller size at about half the decoding time.
+ * work that can take the smaller size at about half the decoding time. With a minimum, the
+ * calling thread keeps the decoded pixels' buffer and decodes its next photo of the same size
+ * into it once the rendition has been dropped (a rendition still held is never written).
  */
 QImage thumbnailImage(const QString &url, int maxPixel);
 QImage thumbnailImageAtLeast(const QString &url, int maxPixel, int minPixel);
