@@ -1,7 +1,6 @@
 #include "platform/hugepages.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <string>
 
