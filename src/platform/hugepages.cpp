@@ -13,12 +13,13 @@ namespace {
 constexpr char kTunables[] = "GLIBC_TUNABLES";
 constexpr char kRestarted[] = "MENDRAL_HUGE_PAGES";
 
-// The kernel's mode, as "always [madvise] never" with the one in force in brackets.
-bool hugePagesOnlyWhenAsked()
+// The kernel's mode, as "always [madvise] never" with the one in force in brackets; empty
+// when it cannot be read.
+std::string kernelMode()
 {
     std::ifstream mode("/sys/kernel/mm/transparent_hugepage/enabled");
     std::string line;
-    return std::getline(mode, line) && line.find("[madvise]") != std::string::npos;
+    return std::getline(mode, line) ? line : std::string();
 }
 
 } // namespace
@@ -39,7 +40,7 @@ void restartWithHugePages(char **argv)
         unsetenv(kRestarted);
         return;
     }
-    if (!argv || !argv[0] || std::getenv(kTunables) || !hugePagesOnlyWhenAsked())
+    if (!argv || !argv[0] || !hugePageRestartWanted(std::getenv(kTunables), std::getenv("LD_PRELOAD"), kernelMode()))
         return;
     setenv(kTunables, "glibc.malloc.hugetlb=1", 1);
     setenv(kRestarted, "1", 1);
@@ -50,6 +51,11 @@ void restartWithHugePages(char **argv)
 #else
     (void)argv;
 #endif
+}
+
+bool hugePageRestartWanted(const char *tunables, const char *preload, const std::string &kernelMode)
+{
+    return !tunables && !preload && kernelMode.find("[madvise]") != std::string::npos;
 }
 
 } // namespace mendral

@@ -68,25 +68,26 @@ TEST(DataDirectory, EnvironmentThenBesideTheProgramThenSystemThenUser)
     EXPECT_EQ(findDataDirectory("MENDRAL_TEST_DATA", "models", probes, root + "/prefix/bin"), root + "/mine");
 }
 
-// The start-up restart for huge pages: the second start gives the environment back as the
-// caller had it (programs it runs inherit nothing), and a caller's own allocator settings
-// are never replaced (a restart here would start this test program again).
-TEST(HugePages, SecondStartRestoresTheEnvironmentAndTheCallersSettingsStand)
+// The start-up restart for huge pages: only where the kernel's mode asks for it and no one
+// else set the allocator's tunables or preloads into the process; the second start gives the
+// environment back as the caller had it, so programs it runs inherit nothing.
+TEST(HugePages, RestartOnlyWhenTheKernelWaitsToBeAskedAndTheSecondStartCleansUp)
 {
+    const std::string madvise = "always [madvise] never";
+    EXPECT_TRUE(hugePageRestartWanted(nullptr, nullptr, madvise));
+    EXPECT_FALSE(hugePageRestartWanted(nullptr, nullptr, "[always] madvise never"));
+    EXPECT_FALSE(hugePageRestartWanted(nullptr, nullptr, "always madvise [never]"));
+    EXPECT_FALSE(hugePageRestartWanted(nullptr, nullptr, ""));
+    EXPECT_FALSE(hugePageRestartWanted("", nullptr, madvise));
+    EXPECT_FALSE(hugePageRestartWanted("glibc.malloc.check=0", nullptr, madvise));
+    EXPECT_FALSE(hugePageRestartWanted(nullptr, "/usr/lib/valgrind/vgpreload_core-amd64-linux.so", madvise));
+
     char name[] = "mendral";
     char *argv[] = {name, nullptr};
-    {
-        Environment env;
-        env.set("MENDRAL_HUGE_PAGES", "1");
-        env.set("GLIBC_TUNABLES", "glibc.malloc.hugetlb=1");
-        restartWithHugePages(argv);
-        EXPECT_FALSE(qEnvironmentVariableIsSet("MENDRAL_HUGE_PAGES"));
-        EXPECT_FALSE(qEnvironmentVariableIsSet("GLIBC_TUNABLES"));
-    }
     Environment env;
-    env.set("MENDRAL_HUGE_PAGES", QString());
-    env.set("GLIBC_TUNABLES", "glibc.malloc.check=0");
+    env.set("MENDRAL_HUGE_PAGES", "1");
+    env.set("GLIBC_TUNABLES", "glibc.malloc.hugetlb=1");
     restartWithHugePages(argv);
-    EXPECT_EQ(qgetenv("GLIBC_TUNABLES"), "glibc.malloc.check=0");
     EXPECT_FALSE(qEnvironmentVariableIsSet("MENDRAL_HUGE_PAGES"));
+    EXPECT_FALSE(qEnvironmentVariableIsSet("GLIBC_TUNABLES"));
 }
