@@ -15,7 +15,7 @@
 namespace mendral::Analyzer {
 
 /** Version of what analyze() computes; cached analyses of another version are recomputed. */
-inline constexpr int analysisVersion = 17;
+inline constexpr int analysisVersion = 18;
 
 /**
  * The analysis record of one image file: exposure of the 900-pixel rendition, focus of the

@@ -18,9 +18,15 @@ struct FaceQualityParts {
     double frontality = 0.5; // 1 facing the camera, towards 0 in profile; 0.5 when unknown
     double eyes = 0.5;     // openness of the less open eye; 0.5 when unknown
     double confidence = 0; // the detector's score, squashed
+    // The sharpness was read from at least as many pixels of the face as it is measured at,
+    // so a low figure is blur and not the softness of an enlarged small face.
+    bool sharpnessAtFullScale = false;
 };
 
-/** Weighted sum of the parts (see facequality.cpp), in 0…1. */
+/**
+ * Weighted sum of the parts (see facequality.cpp), in 0…1; a face measured at full scale and
+ * found blurred scores low whatever its other parts.
+ */
 double combineFaceQuality(const FaceQualityParts &parts);
 
 /** Sharpness part from the Laplacian variance of the face at the fixed measuring scale. */

@@ -133,6 +133,23 @@ TEST(FaceQuality, BlurDarknessAndShutEyesScoreLower)
     EXPECT_LT(combineFaceQuality(measureFaceQuality(face, box, shapeWith(0.5, 1), 1.0)), original);
 }
 
+TEST(FaceQuality, ABlurredFaceIsAPoorCaptureButASmallFaceIsNotJudgedByItsEnlargement)
+{
+    const FaceShape open = shapeWith(0.5, 8);
+    // Well lit, open-eyed and frontal, but blurred: below the 0.35 of a poor face.
+    const QImage face = texturedFace(200, 128);
+    const FaceQualityParts sharp = measureFaceQuality(face, QRectF(20, 20, 160, 160), open, 1.0);
+    const FaceQualityParts soft = measureFaceQuality(blurred(face), QRectF(20, 20, 160, 160), open, 1.0);
+    EXPECT_TRUE(sharp.sharpnessAtFullScale && soft.sharpnessAtFullScale);
+    EXPECT_GT(combineFaceQuality(sharp), 0.7);
+    EXPECT_LT(combineFaceQuality(soft), 0.35);
+    // A sharp face of 24 pixels is enlarged to be measured and reads soft; that is not blur.
+    const QImage small = face.scaled(24, 24, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const FaceQualityParts enlarged = measureFaceQuality(small, QRectF(0, 0, 24, 24), open, 1.0);
+    EXPECT_FALSE(enlarged.sharpnessAtFullScale);
+    EXPECT_GT(combineFaceQuality(enlarged), 0.35) << enlarged.sharpness;
+}
+
 TEST(FaceQuality, BoxOutsideTheImageKeepsOnlyWhatCanBeMeasured)
 {
     const QImage face = texturedFace(100, 128);
