@@ -113,6 +113,9 @@ def main():
     theirs = pairs_score(scene, theirs_labels)
 
     recommended = {rel[g["indices"][g["recommended"]]] for g in cull["groups"] if g["indices"]}
+    # What the window recommends without asking the user to look: a group of bad frames only
+    # must recommend one of them, and then says so by its call for review.
+    unflagged = {rel[g["indices"][g["recommended"]]] for g in cull["groups"] if g["indices"] and not g["needsReview"]}
     multi = [s for s in truth["scenes"] if len(s["files"]) > 1]
     kept = [s for s in multi if any(k in recommended for k in s["keepers"])]
 
@@ -149,6 +152,7 @@ def main():
         ("keeper scored above its scene's other frames", len(leading) / len(multi) if multi else 1.0, None),
         ("badly exposed never recommended", 1 - len(bad_recommended) / len(bad) if bad else 1.0, None),
         ("subject-blurred never recommended", never(subject, recommended), None),
+        ("subject-blurred never recommended unflagged", never(subject, unflagged), None),
         ("motion-blurred never recommended", never(motion, recommended), None),
         ("people bursts with eye-open spread <= 0.30", eyes[0], None),
         ("people frames with eyes not measured", eyes[1], None),
