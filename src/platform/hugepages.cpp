@@ -22,6 +22,13 @@ std::string kernelMode()
     return std::getline(mode, line) ? line : std::string();
 }
 
+// The environment as the caller gave it: programs this one runs inherit nothing of the restart.
+void dropRestartSettings()
+{
+    unsetenv(kTunables);
+    unsetenv(kRestarted);
+}
+
 } // namespace
 
 /*
@@ -36,8 +43,7 @@ void restartWithHugePages(char **argv)
 {
 #ifdef __GLIBC__
     if (std::getenv(kRestarted)) {
-        unsetenv(kTunables);
-        unsetenv(kRestarted);
+        dropRestartSettings();
         return;
     }
     if (!argv || !argv[0] || !hugePageRestartWanted(std::getenv(kTunables), std::getenv("LD_PRELOAD"), kernelMode()))
@@ -45,9 +51,7 @@ void restartWithHugePages(char **argv)
     setenv(kTunables, "glibc.malloc.hugetlb=1", 1);
     setenv(kRestarted, "1", 1);
     execv("/proc/self/exe", argv);
-    // Not restarted: go on as started.
-    unsetenv(kTunables);
-    unsetenv(kRestarted);
+    dropRestartSettings(); // not restarted: go on as started
 #else
     (void)argv;
 #endif
