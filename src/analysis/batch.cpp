@@ -1,6 +1,7 @@
 #include "batch.h"
 
 #include "analysis/analyzer.h"
+#include "analysis/thumbnail.h"
 
 #include <QThread>
 #include <QThreadPool>
@@ -27,31 +28,69 @@ struct Finished {
     std::optional<PhotoAnalysis> result;
 };
 
-/** Completions in the order the workers finish. */
-class FinishedQueue {
+/** Items handed from threads to a thread that waits for them, in the order given. */
+template<typename T>
+class Channel {
 public:
-    void push(Finished item)
+    // The waiting side is woken under the lock, so once it has taken the last item, nothing
+    // on the giving side touches the channel again and it may be destroyed.
+    void push(T item)
     {
-        {
-            std::lock_guard lock(m_mutex);
-            m_items.push_back(std::move(item));
-        }
+        std::lock_guard lock(m_mutex);
+        m_items.push_back(std::move(item));
         m_ready.notify_one();
     }
 
-    Finished pop()
+    /** After this, pop() answers false once the items given before are taken. */
+    void close()
+    {
+        std::lock_guard lock(m_mutex);
+        m_closed = true;
+        m_ready.notify_all();
+    }
+
+    /** Waits for the next item and moves it into `out`; false when closed and empty. */
+    bool pop(T &out)
     {
         std::unique_lock lock(m_mutex);
-        m_ready.wait(lock, [this] { return !m_items.empty(); });
-        Finished item = std::move(m_items.front());
+        m_ready.wait(lock, [this] { return !m_items.empty() || m_closed; });
+        if (m_items.empty())
+            return false;
+        out = std::move(m_items.front());
         m_items.pop_front();
-        return item;
+        return true;
     }
 
 private:
     std::mutex m_mutex;
     std::condition_variable m_ready;
-    std::deque<Finished> m_items;
+    std::deque<T> m_items;
+    bool m_closed = false;
+};
+
+// The analyses run on threads of Qt's global pool. Qt's smooth scaling cuts a large image
+// into bands that it hands to that pool unless the calling thread is one of its own; from
+// threads of a pool of their own, the analyses handed out about 140 bands a photo and waited
+// for each, and a cold cull of the benchmark card switched threads 165,000 times against
+// 4,600. The pool's limit is raised by the workers it lends for as long as they work, so that
+// the window's other background work still finds its threads.
+class BorrowedGlobalThreads {
+public:
+    explicit BorrowedGlobalThreads(int count) : m_count(count) { adjust(m_count); }
+    ~BorrowedGlobalThreads() { adjust(-m_count); }
+    BorrowedGlobalThreads(const BorrowedGlobalThreads &) = delete;
+    BorrowedGlobalThreads &operator=(const BorrowedGlobalThreads &) = delete;
+
+private:
+    static void adjust(int by)
+    {
+        static std::mutex mutex; // batches running at once each add and take away their own
+        const std::lock_guard one(mutex);
+        QThreadPool *pool = QThreadPool::globalInstance();
+        pool->setMaxThreadCount(pool->maxThreadCount() + by);
+    }
+
+    int m_count;
 };
 
 #ifdef __GLIBC__
@@ -124,20 +163,26 @@ AnalysisResults coordinate(const std::vector<Photo> &photos, int maxConcurrent,
     const size_t n = photos.size();
     AnalysisResults results;
     results.reserve(n);
-    FinishedQueue queue;
-    // Declared after the queue: destroying the pool waits for every worker, so none can
-    // outlive the queue it reports to.
-    QThreadPool workers;
-    workers.setMaxThreadCount(maxConcurrent);
+    Channel<Finished> finishedQueue;
+    Channel<size_t> work;
+    Channel<int> stopped; // one item from each worker, its last act
+    // Each worker analyses the photos it is handed until the work channel closes. They keep
+    // their threads (and those threads' decode buffers and detectors) for the whole batch.
+    const int workerCount = int(std::min(n, size_t(maxConcurrent)));
+    const BorrowedGlobalThreads borrowed(workerCount);
+    for (int w = 0; w < workerCount; ++w)
+        QThreadPool::globalInstance()->start([&finishedQueue, &work, &stopped, &analyze, &photos, w] {
+            for (size_t index = 0; work.pop(index);)
+                finishedQueue.push(Finished{index, analyzeSafely(analyze, photos[index].url)});
+            releaseDecodeBuffer(); // the thread may idle in the pool for a while
+            stopped.push(w);
+        });
 
     size_t next = 0;
     size_t running = 0;
     auto startNext = [&] {
-        const size_t index = next++;
         ++running;
-        workers.start([&queue, &analyze, index, url = photos[index].url] {
-            queue.push(Finished{index, analyzeSafely(analyze, url)});
-        });
+        work.push(next++);
     };
 
     while (next < std::min(n, size_t(maxConcurrent)))
@@ -145,7 +190,8 @@ AnalysisResults coordinate(const std::vector<Photo> &photos, int maxConcurrent,
 
     size_t finished = 0;
     while (running > 0) {
-        Finished done = queue.pop();
+        Finished done;
+        finishedQueue.pop(done); // always an item: the workers stay at work until the end
         --running;
         if (done.result)
             results.insert_or_assign(photos[done.index].id, std::move(*done.result));
@@ -168,7 +214,10 @@ AnalysisResults coordinate(const std::vector<Photo> &photos, int maxConcurrent,
         if (next < n)
             startNext();
     }
-    workers.waitForDone();
+    // Until a worker has stopped, it may still use what this call holds.
+    work.close();
+    for (int w = 0, which = 0; w < workerCount; ++w)
+        stopped.pop(which);
     return results;
 }
 

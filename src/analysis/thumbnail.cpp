@@ -299,7 +299,7 @@ QImage rawHalfSize(LibRaw &raw, int maxPixel)
     // thread waits here only while it too has a RAW file to develop.
     static std::mutex developing;
     const std::lock_guard<std::mutex> one(developing);
-    reusedDecodeBuffer() = QImage(); // idle while this thread develops, and as large as a photo
+    releaseDecodeBuffer(); // idle while this thread develops, and as large as a photo
 #ifdef __GLIBC__
     // The development's hundreds of MB come on top of what the process holds; memory that
     // analyses freed and the allocator kept is handed back first, or the peak is the sum.
@@ -354,6 +354,11 @@ QImage readRaw(const QByteArray &path, int maxPixel)
 }
 
 } // namespace
+
+void releaseDecodeBuffer()
+{
+    reusedDecodeBuffer() = QImage();
+}
 
 QSize boundedSize(QSize size, int maxPixel)
 {

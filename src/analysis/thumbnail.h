@@ -26,6 +26,9 @@ inline constexpr qint64 maxSourcePixels = 250'000'000;
 QImage thumbnailImage(const QString &url, int maxPixel);
 QImage thumbnailImageAtLeast(const QString &url, int maxPixel, int minPixel);
 
+/** Lets go of the decode buffer the calling thread keeps for its next photo. */
+void releaseDecodeBuffer();
+
 /** size scaled down to fit maxPixel on its long side, keeping the aspect; never enlarged. */
 QSize boundedSize(QSize size, int maxPixel);
 

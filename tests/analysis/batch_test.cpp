@@ -3,13 +3,16 @@
 
 #include <QTemporaryDir>
 #include <QThread>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <stdexcept>
@@ -290,6 +293,36 @@ TEST(Batch, ConcurrencyBelowOneRunsOneAtATime)
     ASSERT_EQ(run.wait_for(10s), std::future_status::ready);
     EXPECT_EQ(run.get().size(), 3u);
     EXPECT_EQ(gate.mostRunning(), 1);
+}
+
+// Qt's smooth scaling stays on the calling thread only when that thread is one of Qt's global
+// pool; the window's other background work uses the same pool and must not wait for the
+// analyses to end.
+TEST(Batch, AnalysesRunInQtsGlobalPoolWithoutTakingItsThreadsFromOtherWork)
+{
+    QThreadPool *pool = QThreadPool::globalInstance();
+    const int limit = pool->maxThreadCount();
+    Gate gate;
+    std::atomic<bool> allInPool{true};
+    auto analyze = [&](const QString &url) {
+        if (!pool->contains(QThread::currentThread()))
+            allInPool = false;
+        return gate.run(url);
+    };
+    auto run = std::async(std::launch::async, [&] { return Analyzer::analyzeAll(photos(3), 2, {}, {}, analyze); });
+    ASSERT_TRUE(gate.waitStarted(2));
+    auto ran = std::make_shared<std::atomic<int>>(0);
+    for (int i = 0; i < limit; ++i)
+        pool->start([ran] { ++*ran; });
+    for (int waited = 0; *ran < limit && waited < 1000; ++waited)
+        QThread::msleep(10);
+    EXPECT_EQ(*ran, limit) << "other work waited for the analyses";
+    for (int i = 0; i < 3; ++i)
+        gate.release(i);
+    ASSERT_EQ(run.wait_for(10s), std::future_status::ready);
+    EXPECT_EQ(run.get().size(), 3u);
+    EXPECT_TRUE(allInPool);
+    EXPECT_EQ(pool->maxThreadCount(), limit);
 }
 
 TEST(Batch, DefaultConcurrencyIsTwoToSix)
