@@ -162,7 +162,7 @@ public:
         // SAME padding: the missing rows and columns, the smaller half before.
         const int top = std::max((oh - 1) * s + k - ih, 0) / 2, left = std::max((ow - 1) * s + k - iw, 0) / 2;
         const int ph = (oh - 1) * s + k, pw = (ow - 1) * s + k + 2 * kLanes;
-        std::vector<float> padded(static_cast<size_t>(ph) * static_cast<size_t>(pw)), row(static_cast<size_t>(ow));
+        std::vector<float> padded(static_cast<size_t>(ph) * static_cast<size_t>(pw));
         const float *weights = blobs[0].ptr<float>();
         const float *bias = blobs.size() > 1 ? blobs[1].ptr<float>() : nullptr;
         for (int plane = 0; plane < channels; ++plane) {
@@ -173,13 +173,9 @@ public:
                 std::copy_n(in + size_t(r) * size_t(iw), std::min(iw, pw - left), &padded[size_t(r + top) * size_t(pw) + size_t(left)]);
             const float *w = weights + size_t(c) * size_t(k * k);
             float *out = y.ptr<float>() + size_t(plane) * size_t(oh) * size_t(ow);
-            for (int r = 0; r < oh; ++r) {
-                std::fill(row.begin(), row.end(), bias ? bias[c] : 0.0f);
-                for (int ky = 0; ky < k; ++ky)
-                    for (int kx = 0; kx < k; ++kx)
-                        accumulate(row.data(), &padded[size_t(r * s + ky) * size_t(pw) + size_t(kx)], w[ky * k + kx], ow, s);
-                std::copy(row.begin(), row.end(), out + size_t(r) * size_t(ow));
-            }
+            for (int r = 0; r < oh; ++r)
+                convolveRow(out + size_t(r) * size_t(ow), &padded[size_t(r * s) * size_t(pw)], pw, w,
+                            bias ? bias[c] : 0.0f, ow, k, s);
         }
     }
 
@@ -190,25 +186,55 @@ private:
     static constexpr int kLanes = 1;
 #endif
 
-    // acc[i] += w · from[i · stride] for i < n.
-    static void accumulate(float *acc, const float *from, float w, int n, int stride)
+    // One output row: out[i] = bias + the sum over the kernel of w[ky·k + kx] ·
+    // rows[ky·pitch + i·stride + kx], added in that order for every output, so the vector and
+    // the scalar paths give the same floats. Four vectors of outputs are summed at once: one
+    // sum is a chain of k² dependent additions that would leave the adder idle between them.
+    static void convolveRow(float *out, const float *rows, int pitch, const float *w, float bias, int n, int k,
+                            int stride)
     {
         int i = 0;
 #if CV_SIMD
-        const cv::v_float32 vw = cv::vx_setall_f32(w);
-        if (stride == 1) {
-            for (; i + kLanes <= n; i += kLanes)
-                cv::v_store(acc + i, cv::v_muladd(cv::vx_load(from + i), vw, cv::vx_load(acc + i)));
-        } else if (stride == 2) {
+        auto taps = [stride](const float *from) {
+            if (stride == 1)
+                return cv::vx_load(from);
+            cv::v_float32 even, odd;
+            cv::v_load_deinterleave(from, even, odd);
+            return even;
+        };
+        if (stride <= 2) {
+            constexpr int kBlocks = 4;
+            for (; i + kBlocks * kLanes <= n; i += kBlocks * kLanes) {
+                cv::v_float32 acc[kBlocks];
+                for (cv::v_float32 &a : acc)
+                    a = cv::vx_setall_f32(bias);
+                for (int ky = 0; ky < k; ++ky)
+                    for (int kx = 0; kx < k; ++kx) {
+                        const cv::v_float32 vw = cv::vx_setall_f32(w[ky * k + kx]);
+                        const float *from = rows + size_t(ky) * size_t(pitch) + size_t(i * stride + kx);
+                        for (int b = 0; b < kBlocks; ++b)
+                            acc[b] = cv::v_muladd(taps(from + b * kLanes * stride), vw, acc[b]);
+                    }
+                for (int b = 0; b < kBlocks; ++b)
+                    cv::v_store(out + i + b * kLanes, acc[b]);
+            }
             for (; i + kLanes <= n; i += kLanes) {
-                cv::v_float32 even, odd;
-                cv::v_load_deinterleave(from + 2 * i, even, odd);
-                cv::v_store(acc + i, cv::v_muladd(even, vw, cv::vx_load(acc + i)));
+                cv::v_float32 acc = cv::vx_setall_f32(bias);
+                for (int ky = 0; ky < k; ++ky)
+                    for (int kx = 0; kx < k; ++kx)
+                        acc = cv::v_muladd(taps(rows + size_t(ky) * size_t(pitch) + size_t(i * stride + kx)),
+                                           cv::vx_setall_f32(w[ky * k + kx]), acc);
+                cv::v_store(out + i, acc);
             }
         }
 #endif
-        for (; i < n; ++i)
-            acc[i] += w * from[i * stride];
+        for (; i < n; ++i) {
+            float acc = bias;
+            for (int ky = 0; ky < k; ++ky)
+                for (int kx = 0; kx < k; ++kx)
+                    acc += w[ky * k + kx] * rows[size_t(ky) * size_t(pitch) + size_t(i * stride + kx)];
+            out[i] = acc;
+        }
     }
 
     int m_kernel = 0, m_stride = 1;

@@ -373,12 +373,14 @@ TEST(GraphFuse, FusedNodesGiveTheSameValuesToTheBitAndOnlyTheKeptChannels)
 
 TEST(GraphFuse, WideDepthwiseConvolutionsMatchOpenCVsAtBothStrides)
 {
-    // An 8 × 9 image of 3 channels: 5 × 5 depthwise with its bias at stride 1, and without one
-    // at stride 2 (where SAME padding adds one row above and two below).
+    // An 8 × 37 image of 3 channels: 5 × 5 depthwise with its bias at stride 1, and without one
+    // at stride 2 (where SAME padding adds one row above and two below). Rows of 37 and 19
+    // outputs take every path of the layer: several vectors at once, one vector, single floats.
+    constexpr int W = 37;
     GraphDef g;
     NodeDef x = node("x", "Placeholder", {});
     (*x.mutable_attr())["dtype"].set_type(tfgraph::DT_FLOAT);
-    for (int d : {1, 8, 9, 3})
+    for (int d : {1, 8, W, 3})
         (*x.mutable_attr())["shape"].mutable_shape()->add_dim()->set_size(d);
     *g.add_node() = x;
     std::vector<float> kernel(5 * 5 * 3);
@@ -398,14 +400,14 @@ TEST(GraphFuse, WideDepthwiseConvolutionsMatchOpenCVsAtBothStrides)
     *g.add_node() = node("out1", "Sigmoid", {"one/bias"});
     *g.add_node() = node("out2", "Sigmoid", {"two"});
 
-    std::vector<float> image(8 * 9 * 3);
+    std::vector<float> image(8 * W * 3);
     for (size_t i = 0; i < image.size(); ++i)
         image[i] = float(int(i * 11 % 23)) / 4.0f - 2.0f;
-    const int dims[] = {1, 3, 8, 9};
+    const int dims[] = {1, 3, 8, W};
     cv::Mat blob(4, dims, CV_32F);
     for (int c = 0; c < 3; ++c)
-        for (int p = 0; p < 72; ++p)
-            blob.ptr<float>()[c * 72 + p] = image[size_t(p * 3 + c)];
+        for (int p = 0; p < 8 * W; ++p)
+            blob.ptr<float>()[c * 8 * W + p] = image[size_t(p * 3 + c)];
     auto run = [&](const GraphDef &graph) {
         QString error;
         auto net = NetPool::create(graph, {"out1", "out2"}, &error);
@@ -427,7 +429,7 @@ TEST(GraphFuse, WideDepthwiseConvolutionsMatchOpenCVsAtBothStrides)
     for (size_t o = 0; o < 2; ++o) {
         ASSERT_EQ(fast[o].dims, 4);
         EXPECT_EQ(fast[o].size[2], o == 0 ? 8 : 4);
-        EXPECT_EQ(fast[o].size[3], o == 0 ? 9 : 5);
+        EXPECT_EQ(fast[o].size[3], o == 0 ? W : (W + 1) / 2);
         ASSERT_EQ(plain[o].total(), fast[o].total());
         for (size_t i = 0; i < plain[o].total(); ++i)
             EXPECT_NEAR(fast[o].ptr<float>()[i], plain[o].ptr<float>()[i], 1e-6) << o << ":" << i;
