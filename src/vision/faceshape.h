@@ -6,6 +6,8 @@
 
 #include <array>
 #include <optional>
+#include <span>
+#include <vector>
 
 namespace mendral {
 
@@ -26,6 +28,12 @@ bool faceShapeModelAvailable();
  * the image is null. Thread-safe.
  */
 std::optional<FaceShape> faceShape68(const QImage &image, const QRectF &facePixels);
+
+/**
+ * faceShape68 for each of `boxes` on one image, with the same points as one call a box, in
+ * less time: fits of one face from nearby boxes share most of their reads of the model.
+ */
+std::vector<std::optional<FaceShape>> faceShapes68(const QImage &image, std::span<const QRectF> boxes);
 
 /**
  * The pixels around `facePixels` that faceShape68 reads (the box with its margin), before they

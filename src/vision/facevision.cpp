@@ -5,6 +5,7 @@
 #include "vision/facequality.h"
 #include "vision/faceshape.h"
 
+#include <array>
 #include <cmath>
 #include <iterator>
 
@@ -71,9 +72,13 @@ EyeFit fitEyes(const QImage &image, const QRectF &box)
         return fit;
     const QImage grey = image.copy(area).convertToFormat(QImage::Format_Grayscale8);
     const QPointF offset = area.topLeft();
-    std::vector<FaceShape> shapes;
+    std::array<QRectF, std::size(kNudges)> boxes;
     for (size_t i = 0; i < std::size(kNudges); ++i)
-        if (std::optional<FaceShape> shape = faceShape68(grey, nudged(box, kNudges[i]).translated(-offset))) {
+        boxes[i] = nudged(box, kNudges[i]).translated(-offset);
+    std::vector<FaceShape> shapes;
+    std::vector<std::optional<FaceShape>> fitted = faceShapes68(grey, boxes);
+    for (size_t i = 0; i < fitted.size(); ++i)
+        if (std::optional<FaceShape> &shape = fitted[i]) {
             for (QPointF &point : *shape)
                 point += offset;
             if (i == 0) // the detector's own box

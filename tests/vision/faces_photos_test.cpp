@@ -2,13 +2,18 @@
 
 #include "testphotos.h"
 
+#include "vision/dlibimage.h"
 #include "vision/facedetector.h"
 #include "vision/facequality.h"
 #include "vision/faceshape.h"
 #include "vision/facevision.h"
 #include "vision/neural.h"
 
+#include <dlib/image_processing/shape_predictor.h>
+#include <dlib/serialize.h>
+
 #include <QDir>
+#include <QFile>
 #include <QPainter>
 
 #include <gtest/gtest.h>
@@ -186,6 +191,51 @@ TEST(FacePhotos, LandmarksComeBackInTheCallersPixels)
     for (int i = 0; i < 68; ++i) {
         EXPECT_NEAR((*shape2)[i].x(), (*shape)[i].x() * 2, 4.0) << i;
         EXPECT_NEAR((*shape2)[i].y(), (*shape)[i].y() * 2, 4.0) << i;
+    }
+}
+
+// Fits run together must each give what dlib's own predictor gives on its own. On a face
+// 240 pixels wide the crop is not rescaled, so dlib can be run on the same pixels here.
+TEST(FacePhotos, LandmarkFitsRunTogetherGiveDlibsOwnPoints)
+{
+    const QImage photo = testPhoto("faces/astronaut.png");
+    if (photo.isNull() || !faceShapeModelAvailable())
+        GTEST_SKIP() << "needs the astronaut photo and the landmark model";
+    const std::vector<DetectedFace> faces = detectFaces(photo);
+    ASSERT_EQ(faces.size(), 1u);
+    const double k = 240.0 / faces[0].box.width();
+    const QImage image = photo.scaled(photo.size() * k, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                             .convertToFormat(QImage::Format_Grayscale8);
+    const QPoint c = (faces[0].box.center() * k).toPoint();
+    const std::vector<QRectF> boxes = {
+        QRectF(c.x() - 120, c.y() - 120, 240, 240), QRectF(c.x() - 108, c.y() - 132, 240, 240),
+        QRectF(), // no box: no points, and the others unaffected
+        QRectF(c.x() - 132, c.y() - 120, 240, 240),
+        QRectF(-30, -40, 240, 240), // its crop cut at the image's corner
+    };
+    const std::vector<std::optional<FaceShape>> together = faceShapes68(image, boxes);
+    ASSERT_EQ(together.size(), boxes.size());
+    EXPECT_FALSE(together[2].has_value());
+
+    dlib::shape_predictor predictor;
+    dlib::deserialize(QFile::encodeName(faceShapeModelPath()).toStdString()) >> predictor;
+    for (size_t b = 0; b < boxes.size(); ++b) {
+        if (!boxes[b].isValid())
+            continue;
+        ASSERT_TRUE(together[b].has_value()) << b;
+        const QRect crop = faceShapeArea(boxes[b]).intersected(image.rect());
+        const QRectF box = boxes[b].translated(-crop.topLeft());
+        const dlib::full_object_detection own = predictor(
+            toDlibGrey(image.copy(crop)),
+            dlib::rectangle(std::lround(box.left()), std::lround(box.top()), std::lround(box.right()) - 1,
+                            std::lround(box.bottom()) - 1));
+        const std::optional<FaceShape> alone = faceShape68(image, boxes[b]);
+        ASSERT_TRUE(alone.has_value()) << b;
+        for (unsigned long i = 0; i < 68; ++i) {
+            const QPointF expected(crop.left() + own.part(i).x() + 0.5, crop.top() + own.part(i).y() + 0.5);
+            EXPECT_EQ((*together[b])[i], expected) << "box " << b << ", point " << i;
+            EXPECT_EQ((*alone)[i], expected) << "box " << b << ", point " << i;
+        }
     }
 }
 
