@@ -111,6 +111,30 @@ void makeBad(CardPlan &plan, const Scene &scene, Frame &f, Dice &dice)
     f.gain = std::pow(2.0, ev);
 }
 
+/**
+ * In three of five people scenes of three frames or more, one frame that is neither the keeper
+ * nor badly exposed becomes a blink: sharp, with the main face's eyes shut. Its own dice, so
+ * that the rest of the card is what it was without blinks.
+ */
+void chooseBlinks(CardPlan &plan)
+{
+    Dice dice(plan.options.seed ^ 0xb11u);
+    for (const Scene &scene : plan.scenes) {
+        if (!scene.source.people || scene.frames.size() < 3 || dice.uniform(0.0, 1.0) >= 0.6)
+            continue;
+        std::vector<int> candidates;
+        for (int i : scene.frames)
+            if (!plan.frames[size_t(i)].keeper && !plan.frames[size_t(i)].badlyExposed)
+                candidates.push_back(i);
+        if (candidates.empty())
+            continue;
+        Frame &f = plan.frames[size_t(candidates[size_t(dice.between(0, int(candidates.size()) - 1))])];
+        f.eyesShut = true;
+        f.blur = BlurKind::None;
+        f.blurSigma = f.faceSigma = f.motionLength = 0;
+    }
+}
+
 } // namespace
 
 QString blurKindName(BlurKind kind)
@@ -181,6 +205,7 @@ CardPlan planCard(const std::vector<Source> &sources, const CardOptions &options
             plan.frames[size_t(scene.frames[0])].keeper = true;
         plan.scenes.push_back(scene);
     }
+    chooseBlinks(plan);
 
     for (size_t i = 0; i < plan.frames.size(); ++i) {
         plan.frames[i].number = int(i) + 1;

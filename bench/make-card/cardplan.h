@@ -38,6 +38,7 @@ struct Frame {
     double motionAngle = 0;  // Motion: radians from the x axis
     double faceEdge = 0;     // > 0: the run is cut so the main face is this share of the width from a side
     bool badlyExposed = false;
+    bool eyesShut = false;   // the main face blinks: otherwise sharp and well exposed, never the keeper
     bool keeper = false;     // the one sharp, well-exposed frame of its scene
     QString primaryExt;      // "JPG", "PNG", "TIF", "WEBP", "HEIC" or "DNG"
     bool rawTwin = false;    // a DNG with the same base name rides along
@@ -76,6 +77,7 @@ struct CardPlan {
  * Decides scenes, timing, crops, exposures, blur and file formats. Deterministic for the same
  * sources and options. Each scene has exactly one keeper; blurred frames are never keepers and
  * badly exposed frames (0.4-1 EV off the scene's other frames) are sharp but never keepers.
+ * Some bursts of people have a frame, sharp and well exposed, where the main face blinks.
  */
 CardPlan planCard(const std::vector<Source> &sources, const CardOptions &options);
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace mendral::card {
 
@@ -21,6 +22,23 @@ constexpr double kBlackLevel = 0.0015;
 // The blurred region around a face: its box enlarged this much about the centre, so hair and
 // ears go soft with it.
 constexpr double kFaceGrow = 1.3;
+
+// A colour of `image` at a point between pixel centres.
+QRgb sampleAt(const QImage &image, QPointF p)
+{
+    const double x = std::clamp(p.x() - 0.5, 0.0, image.width() - 1.0);
+    const double y = std::clamp(p.y() - 0.5, 0.0, image.height() - 1.0);
+    const int x0 = int(x), y0 = int(y);
+    const int x1 = std::min(x0 + 1, image.width() - 1), y1 = std::min(y0 + 1, image.height() - 1);
+    const double fx = x - x0, fy = y - y0;
+    const QRgb c00 = image.pixel(x0, y0), c10 = image.pixel(x1, y0), c01 = image.pixel(x0, y1),
+               c11 = image.pixel(x1, y1);
+    const auto mix = [&](int (*channel)(QRgb)) {
+        return int(std::lround((channel(c00) * (1 - fx) + channel(c10) * fx) * (1 - fy)
+                               + (channel(c01) * (1 - fx) + channel(c11) * fx) * fy));
+    };
+    return qRgb(mix(qRed), mix(qGreen), mix(qBlue));
+}
 
 } // namespace
 
@@ -66,6 +84,13 @@ QImage renderFrame(const Base &base, const Frame &frame, Applied *applied)
     const int left = std::clamp(int(std::lround(cx - cw / 2.0)), 0, bw - cw);
     const int top = std::clamp(int(std::lround(cy - ch / 2.0)), 0, bh - ch);
     QImage image = base.image.copy(left, top, cw, ch);
+    bool eyesShut = false;
+    if (frame.eyesShut)
+        for (std::array<QPointF, 6> eye : base.mainEyes) {
+            for (QPointF &p : eye)
+                p -= QPointF(left, top);
+            eyesShut = shutEye(image, eye) || eyesShut;
+        }
     if (image.size() != size)
         image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     image = image.convertToFormat(QImage::Format_RGB32);
@@ -78,6 +103,7 @@ QImage renderFrame(const Base &base, const Frame &frame, Applied *applied)
         faces.emplace_back((f.left() - left) * sx, (f.top() - top) * sy, f.width() * sx, f.height() * sy);
 
     Applied done;
+    done.eyesShut = eyesShut;
     if (!faces.empty()) {
         const QRectF &main = faces.front();
         done.faceEdge = std::min(main.left(), size.width() - main.right()) / size.width();
@@ -112,6 +138,70 @@ QImage renderFrame(const Base &base, const Frame &frame, Applied *applied)
     if (applied)
         *applied = done;
     return image;
+}
+
+bool shutEye(QImage &image, const std::array<QPointF, 6> &eye)
+{
+    // Coordinates along the line between the corners (u, from the first corner) and across it
+    // (v, downwards in the image).
+    const QPointF a = eye[0], b = eye[3];
+    const double width = std::hypot(b.x() - a.x(), b.y() - a.y());
+    if (width < 4)
+        return false;
+    QPointF along = (b - a) / width, across(-along.y(), along.x());
+    if (across.y() < 0)
+        across = -across;
+    const auto vOf = [&](QPointF p) { return QPointF::dotProduct(p - a, across); };
+    const double upper = std::min(vOf(eye[1]), vOf(eye[2])), lower = std::max(vOf(eye[4]), vOf(eye[5]));
+    const double opening = std::max(lower - upper, 0.15 * width);
+    // The lids' skin covers an ellipse well beyond the opening, so that no trace of its outline
+    // is left where the cover is feathered into the face.
+    const double cu = width / 2, cv = (upper + lower) / 2;
+    const double ru = 0.8 * width, rv = (lower - upper) / 2 + 0.7 * opening;
+    const auto toImage = [&](double u, double v) { return a + along * u + across * v; };
+
+    QRectF bounds;
+    for (const double u : {cu - ru, cu + ru})
+        for (const double v : {cv - rv, cv + rv})
+            bounds |= QRectF(toImage(u, v), QSizeF(1, 1));
+    const QRect pixels = bounds.toAlignedRect().intersected(image.rect());
+    if (pixels.isEmpty())
+        return false;
+    // The pixels read: the ellipse, and the skin above it that is drawn down.
+    const int reach = int(std::ceil(rv)) + 2;
+    const QRect read = pixels.adjusted(-reach, -reach, reach, reach).intersected(image.rect());
+    const QImage original = image.copy(read);
+    const QPointF origin = read.topLeft();
+    for (int y = pixels.top(); y <= pixels.bottom(); ++y)
+        for (int x = pixels.left(); x <= pixels.right(); ++x) {
+            const QPointF p(x + 0.5, y + 0.5);
+            const double u = QPointF::dotProduct(p - a, along), v = vOf(p);
+            const double du = (u - cu) / ru, dv = (v - cv) / rv;
+            const double r = std::sqrt(du * du + dv * dv);
+            if (r >= 1)
+                continue;
+            // The upper lid slid down: the skin just above the ellipse, drawn down over it,
+            // the rows nearer the rim first (so the skin keeps some of its texture).
+            const double half = rv * std::sqrt(std::max(0.0, 1 - du * du));
+            const double depth = v - (cv - half);
+            const QRgb lid = sampleAt(original, toImage(u, cv - half - 1 - 0.25 * depth) - origin);
+            double rgb[3] = {double(qRed(lid)), double(qGreen(lid)), double(qBlue(lid))};
+            // Lashes where the lids meet, sagging a little below the corners' line.
+            if (u > 0 && u < width) {
+                const double lash = 0.45 * lower * std::sin(std::numbers::pi * u / width);
+                const double d = (v - lash) / (0.06 * opening + 0.6);
+                const double dark = 0.55 * std::sin(std::numbers::pi * u / width) * std::exp(-d * d);
+                for (double &c : rgb)
+                    c *= 1 - dark;
+            }
+            // Feathered into the face over the ellipse's outer 30 %.
+            const double w = std::clamp((1 - r) / 0.3, 0.0, 1.0);
+            const QRgb was = original.pixel(x - read.left(), y - read.top());
+            image.setPixel(x, y, qRgb(int(std::lround(rgb[0] * w + qRed(was) * (1 - w))),
+                                      int(std::lround(rgb[1] * w + qGreen(was) * (1 - w))),
+                                      int(std::lround(rgb[2] * w + qBlue(was) * (1 - w)))));
+        }
+    return true;
 }
 
 void applyGain(QImage &image, double gain, double black)

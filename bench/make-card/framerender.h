@@ -6,6 +6,8 @@
 #include <QRectF>
 #include <QSize>
 
+#include <array>
+
 #include <vector>
 
 namespace mendral::card {
@@ -19,6 +21,9 @@ struct Base {
     QSize frame;              // size of every frame of the scene
     double room = 1;          // the image is this much larger than the frames' field of view needs
     std::vector<QRectF> faces; // in image pixels (y down), the main face first
+    // The main face's eye outlines in image pixels, six points each in the landmark model's
+    // order (outer corner, upper lid, inner corner, lower lid); empty when no fit was found.
+    std::vector<std::array<QPointF, 6>> mainEyes;
 };
 
 /**
@@ -33,10 +38,18 @@ struct Applied {
     double sigma = 0;        // Gauss: over the frame; Face: inside the faces
     double motionLength = 0;
     double faceEdge = -1;    // the main face's distance from the nearer side, share of the width; -1 = no face
+    bool eyesShut = false;   // the main face's eyes were painted shut
 };
 
 /** Cuts, enlarges, exposes and blurs one frame from the base. */
 QImage renderFrame(const Base &base, const Frame &frame, Applied *applied = nullptr);
+
+/**
+ * Paints an eye shut: the opening (`eye`, in the landmark model's order) and a rim around it
+ * covered by the skin above it, and a lash line where the lids meet. False when the
+ * eye lies outside the image.
+ */
+bool shutEye(QImage &image, const std::array<QPointF, 6> &eye);
 
 /**
  * Brightness change by a linear factor, applied in linear light to 8-bit sRGB-like values and

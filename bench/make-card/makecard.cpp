@@ -3,6 +3,7 @@
 #include "cardfiles.h"
 #include "framerender.h"
 
+#include "vision/faceshape.h"
 #include "vision/facevision.h"
 
 #include <QDir>
@@ -81,6 +82,7 @@ QJsonObject photoJson(const CardPlan &plan, const Frame &f, const Written &w, co
                       {"gain", f.gain},
                       {"ev", std::log2(f.gain)},
                       {"badlyExposed", f.badlyExposed},
+                      {"eyesShut", a.eyesShut},
                       {"keeper", f.keeper},
                       {"edgeFramed", f.faceEdge > 0},
                       {"format", f.primaryExt}};
@@ -164,6 +166,15 @@ QJsonObject makeCard(const QString &root, const CardPlan &plan, QString *error,
                 base.faces.push_back(QRectF(toPixelRect(face.boundingBox, base.image.width(),
                                                         base.image.height())));
             faceCounts[size_t(s)] = int(base.faces.size());
+            // Blinks shut the main face's eyes where the landmark model puts them.
+            if (!base.faces.empty())
+                if (const std::optional<FaceShape> shape = faceShape68(base.image, base.faces.front()))
+                    for (const int first : {shape68::rightEyeFirst, shape68::leftEyeFirst}) {
+                        std::array<QPointF, 6> eye;
+                        for (int k = 0; k < 6; ++k)
+                            eye[size_t(k)] = (*shape)[size_t(first + k)];
+                        base.mainEyes.push_back(eye);
+                    }
         }
         for (int i : scene.frames) {
             if (base.image.isNull())
@@ -197,7 +208,7 @@ QJsonObject makeCard(const QString &root, const CardPlan &plan, QString *error,
     }
     for (size_t s = 0; s < plan.scenes.size(); ++s) {
         const Scene &scene = plan.scenes[s];
-        QJsonArray files, keepers, bad, subject;
+        QJsonArray files, keepers, bad, subject, shut;
         for (const QJsonValue &v : photos) {
             const QJsonObject p = v.toObject();
             if (p["scene"].toInt() != scene.id)
@@ -209,6 +220,8 @@ QJsonObject makeCard(const QString &root, const CardPlan &plan, QString *error,
                 bad.append(p["file"]);
             if (p["subjectBlurred"].toBool())
                 subject.append(p["file"]);
+            if (p["eyesShut"].toBool())
+                shut.append(p["file"]);
         }
         scenes.append(QJsonObject{{"id", scene.id},
                                   {"kind", scene.kind},
@@ -218,6 +231,7 @@ QJsonObject makeCard(const QString &root, const CardPlan &plan, QString *error,
                                   {"keepers", keepers},
                                   {"badlyExposed", bad},
                                   {"subjectBlurred", subject},
+                                  {"eyesShut", shut},
                                   {"faceCount", faceCounts[s]}});
     }
     QJsonArray ignored;

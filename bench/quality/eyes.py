@@ -4,8 +4,8 @@
 Runs `mendral-cli analyze --faces` on the frames of every multi-frame people scene, follows each
 face from frame to frame by where its box sits (the frames of a burst move by a few percent),
 and prints: the share of faces whose openness stays within +-0.15 over the frames that measure
-it, the share of readings that say "closed" (0 <= openness < 0.35; the card's people all have
-their eyes open) and the share of readings left unmeasured. Usage: eyes.py CLI TRUTH [--tsv]
+it, the share of readings that say "closed" (0 <= openness < 0.35; the card's people have their
+eyes open, but for its blinks, which are left out) and the share of readings left unmeasured. Usage: eyes.py CLI TRUTH [--tsv]
 """
 import argparse
 import json
@@ -61,7 +61,8 @@ def main():
     for scene in truth["scenes"]:
         if not scene["people"] or len(scene["files"]) < 2:
             continue
-        paths = [os.path.join(root, f) for f in scene["files"]]
+        shut = set(scene.get("eyesShut", []))
+        paths = [os.path.join(root, f) for f in scene["files"] if f not in shut]
         by_path = faces_of(args.cli, paths)
         for track in tracks([by_path.get(p, []) for p in paths]):
             measured = [v for v in track if v is not None]

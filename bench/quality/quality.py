@@ -139,7 +139,10 @@ def main():
     # Older cards have no blur kinds: their rows then read as nothing to miss.
     subject = [f for s in truth["scenes"] for f in s.get("subjectBlurred", [])]
     motion = [f for f, p in truth_files.items() if p.get("blurKind") == "motion"]
-    eyes = eye_figures(truth, cull, by_file)
+    shut = {f for s in truth["scenes"] for f in s.get("eyesShut", [])}
+    eyes = eye_figures(truth, cull, by_file, shut)
+    # A blink is caught when its frame reads closed eyes (the window's "可能有人闭眼").
+    caught = [f for f in shut if f in by_file and 0 <= cull["photos"][by_file[f]]["eyeOpen"] < 0.35]
 
     rows = [
         ("photos found / expected", len(photos), len(truth_files)),
@@ -157,6 +160,9 @@ def main():
         ("people bursts with eye-open spread <= 0.30", eyes[0], None),
         ("people frames with eyes not measured", eyes[1], None),
         ("people frames flagged eyes closed (all open)", eyes[2], None),
+        ("blinks (main face's eyes shut)", len(shut), None),
+        ("blinks flagged eyes closed", len(caught) / len(shut) if shut else 1.0, None),
+        ("blinks never recommended", never(sorted(shut), recommended), None),
         ("groups flagged for review", review, None),
         ("grouping seconds (cull, cold / findimagedupes)", cull_time, dupes_time),
     ]
@@ -184,15 +190,15 @@ def never(files, recommended):
     return 1 - sum(f in recommended for f in files) / len(files) if files else 1.0
 
 
-def eye_figures(truth, cull, by_file):
-    """For people: the share of multi-frame scenes whose measured open-eye scores lie within
-    0.30 of each other, the number of frames left unmeasured (-1) and the share of frames
-    scored closed (below 0.35), though every source face has its eyes open."""
+def eye_figures(truth, cull, by_file, shut):
+    """For people, blinks (`shut`) left out: the share of multi-frame scenes whose measured
+    open-eye scores lie within 0.30 of each other, the number of frames left unmeasured (-1)
+    and the share of frames scored closed (below 0.35), though their faces have eyes open."""
     steady = scenes = unmeasured = closed = frames = 0
     for s in truth["scenes"]:
         if not s["people"]:
             continue
-        scores = [cull["photos"][by_file[f]]["eyeOpen"] for f in s["files"] if f in by_file]
+        scores = [cull["photos"][by_file[f]]["eyeOpen"] for f in s["files"] if f in by_file and f not in shut]
         frames += len(scores)
         unmeasured += sum(1 for e in scores if e < 0)
         closed += sum(1 for e in scores if 0 <= e < 0.35)

@@ -58,14 +58,17 @@ TEST(CardPlan, EverySceneHasOneSharpWellExposedKeeper)
         o.scenes = 16;
         const CardPlan plan = planCard(fakeSources(16), o);
         ASSERT_EQ(plan.scenes.size(), 16u);
+        int blinks = 0;
         for (const Scene &s : plan.scenes) {
             int keepers = 0;
             for (int i : s.frames) {
                 const Frame &f = plan.frames[size_t(i)];
                 keepers += f.keeper;
-                if (f.keeper || f.badlyExposed) {
-                    EXPECT_EQ(f.blur, BlurKind::None) << "badly exposed frames are sharp";
+                blinks += f.eyesShut;
+                if (f.keeper || f.badlyExposed || f.eyesShut) {
+                    EXPECT_EQ(f.blur, BlurKind::None) << "badly exposed frames and blinks are sharp";
                     EXPECT_FALSE(f.keeper && f.badlyExposed);
+                    EXPECT_FALSE(f.eyesShut && (f.keeper || f.badlyExposed || !s.source.people));
                 } else {
                     EXPECT_NE(f.blur, BlurKind::None) << "a second sharp frame makes the keeper ambiguous";
                 }
@@ -82,6 +85,7 @@ TEST(CardPlan, EverySceneHasOneSharpWellExposedKeeper)
             }
             EXPECT_EQ(keepers, 1) << "seed " << seed << " scene " << s.id;
         }
+        EXPECT_GT(blinks, 0) << "seed " << seed;
     }
 }
 
@@ -254,6 +258,35 @@ TEST(CardPixels, BlurKeepsFlatAreasAndEdges)
     tiny.fill(Qt::red);
     EXPECT_EQ(blur(tiny, 3.0), 0.0);
     EXPECT_EQ(blur(image, 0.0), 0.0);
+}
+
+TEST(CardPixels, ShutEyeCoversTheOpeningWithSkinAndALashLine)
+{
+    // Skin with an open eye: white with a dark iris, corners at (40, 50) and (80, 50).
+    QImage image(120, 100, QImage::Format_RGB32);
+    image.fill(qRgb(200, 150, 120));
+    QPainter p(&image);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawEllipse(QRectF(40, 42, 40, 16));
+    p.setBrush(QColor(40, 30, 20));
+    p.drawEllipse(QRectF(54, 43, 12, 14));
+    p.end();
+    const std::array<QPointF, 6> eye{QPointF(40, 50), QPointF(52, 43), QPointF(68, 43),
+                                     QPointF(80, 50), QPointF(68, 57), QPointF(52, 57)};
+    ASSERT_TRUE(shutEye(image, eye));
+    // Where the iris was: skin above the lash line.
+    EXPECT_NEAR(qRed(image.pixel(60, 46)), 200, 12);
+    EXPECT_NEAR(qGreen(image.pixel(52, 45)), 150, 12);
+    // The lash line is darker than the lid, and the face around is untouched.
+    int darkest = 255;
+    for (int y = 44; y < 60; ++y)
+        darkest = std::min(darkest, qRed(image.pixel(60, y)));
+    EXPECT_LT(darkest, 130);
+    EXPECT_EQ(image.pixel(10, 10), qRgb(200, 150, 120));
+    EXPECT_FALSE(shutEye(image, {QPointF(500, 500), QPointF(510, 495), QPointF(520, 495), QPointF(530, 500),
+                                 QPointF(520, 505), QPointF(510, 505)}))
+        << "an eye outside the image";
 }
 
 TEST(CardPixels, GainDarkensAndClips)
