@@ -180,16 +180,19 @@ bool shutEye(QImage &image, const std::array<QPointF, 6> &eye)
             const double r = std::sqrt(du * du + dv * dv);
             if (r >= 1)
                 continue;
-            // The upper lid slid down: the skin just above the ellipse, drawn down over it,
-            // the rows nearer the rim first (so the skin keeps some of its texture).
+            // The lids meet on a line sagging a little below the corners' line. Above it, the
+            // upper lid: the skin above the ellipse drawn down over it, the rows nearer the rim
+            // first (so the skin keeps some of its texture); below it, the lower lid drawn up
+            // from the skin below, so the cover matches the face on both sides.
             const double half = rv * std::sqrt(std::max(0.0, 1 - du * du));
-            const double depth = v - (cv - half);
-            const QRgb lid = sampleAt(original, toImage(u, cv - half - 1 - 0.25 * depth) - origin);
+            const double meet = u > 0 && u < width ? 0.45 * lower * std::sin(std::numbers::pi * u / width) : 0.0;
+            const QPointF from = v < meet ? toImage(u, cv - half - 1 - 0.25 * (v - (cv - half)))
+                                          : toImage(u, cv + half + 1 + 0.25 * ((cv + half) - v));
+            const QRgb lid = sampleAt(original, from - origin);
             double rgb[3] = {double(qRed(lid)), double(qGreen(lid)), double(qBlue(lid))};
-            // Lashes where the lids meet, sagging a little below the corners' line.
+            // Lashes where the lids meet.
             if (u > 0 && u < width) {
-                const double lash = 0.45 * lower * std::sin(std::numbers::pi * u / width);
-                const double d = (v - lash) / (0.06 * opening + 0.6);
+                const double d = (v - meet) / (0.06 * opening + 0.6);
                 const double dark = 0.55 * std::sin(std::numbers::pi * u / width) * std::exp(-d * d);
                 for (double &c : rgb)
                     c *= 1 - dark;

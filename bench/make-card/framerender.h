@@ -46,7 +46,7 @@ QImage renderFrame(const Base &base, const Frame &frame, Applied *applied = null
 
 /**
  * Paints an eye shut: the opening (`eye`, in the landmark model's order) and a rim around it
- * covered by the skin above it, and a lash line where the lids meet. False when the
+ * covered by the skin above and below it, and a lash line where the lids meet. False when the
  * eye lies outside the image.
  */
 bool shutEye(QImage &image, const std::array<QPointF, 6> &eye);
