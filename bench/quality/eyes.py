@@ -5,7 +5,8 @@ Runs `mendral-cli analyze --faces` on the frames of every multi-frame people sce
 face from frame to frame by where its box sits (the frames of a burst move by a few percent),
 and prints: the share of faces whose openness stays within +-0.15 over the frames that measure
 it, the share of readings that say "closed" (0 <= openness < 0.35; the card's people have their
-eyes open, but for its blinks, which are left out) and the share of readings left unmeasured. Usage: eyes.py CLI TRUTH [--tsv]
+eyes open, but for its blinks, which are left out) and the share of readings left unmeasured.
+Usage: eyes.py CLI TRUTH [--tsv]
 """
 import argparse
 import json

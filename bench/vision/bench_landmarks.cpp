@@ -12,6 +12,7 @@
 #include "vision/facedetector.h"
 #include "vision/dlibimage.h"
 #include "vision/faceshape.h"
+#include "vision/facevision.h"
 
 #include <dlib/image_processing/shape_predictor.h>
 #include <dlib/serialize.h>
@@ -26,17 +27,6 @@
 using namespace mendral;
 
 namespace {
-
-// The detector's box and four boxes moved or scaled by 5 %, as the eye check fits them.
-std::array<QRectF, 5> nudgedBoxes(const QRectF &box)
-{
-    const auto moved = [&](double dx, double dy, double scale) {
-        const QPointF centre = box.center() + QPointF(dx * box.width(), dy * box.height());
-        const QSizeF size = box.size() * scale;
-        return QRectF(centre - QPointF(size.width() / 2, size.height() / 2), size);
-    };
-    return {moved(0, 0, 1), moved(-0.05, 0, 1), moved(0.05, 0, 1), moved(0, -0.05, 1.05), moved(0, 0.05, 0.95)};
-}
 
 struct Face {
     QImage grey;
@@ -79,7 +69,7 @@ int main(int argc, char **argv)
         const QImage photo = test::testPhoto("faces/" + name);
         const QImage grey = photo.convertToFormat(QImage::Format_Grayscale8);
         for (const DetectedFace &face : detectFaces(photo))
-            faces.push_back({grey, nudgedBoxes(face.box)});
+            faces.push_back({grey, eyeFitBoxes(face.box)});
     }
     if (faces.empty()) {
         std::fprintf(stderr, "bench_landmarks: %s\n", qPrintable(test::missingPhotosReason()));

@@ -64,17 +64,17 @@ EyeFit fitEyes(const QImage &image, const QRectF &box)
     EyeFit fit;
     // The fits cut their crops out of one grey copy of the pixels they all read, rather than
     // each copying and converting its own from the colour image; the points are the same.
+    std::array<QRectF, 5> boxes = eyeFitBoxes(box);
     QRect area;
-    for (const Nudge &n : kNudges)
-        area |= faceShapeArea(nudged(box, n));
+    for (const QRectF &b : boxes)
+        area |= faceShapeArea(b);
     area &= image.rect();
     if (area.isEmpty())
         return fit;
     const QImage grey = image.copy(area).convertToFormat(QImage::Format_Grayscale8);
     const QPointF offset = area.topLeft();
-    std::array<QRectF, std::size(kNudges)> boxes;
-    for (size_t i = 0; i < std::size(kNudges); ++i)
-        boxes[i] = nudged(box, kNudges[i]).translated(-offset);
+    for (QRectF &b : boxes)
+        b.translate(-offset);
     std::vector<FaceShape> shapes;
     std::vector<std::optional<FaceShape>> fitted = faceShapes68(grey, boxes);
     for (size_t i = 0; i < fitted.size(); ++i)
@@ -114,6 +114,15 @@ EyeFit fitEyes(const QImage &image, const QRectF &box)
 }
 
 } // namespace
+
+std::array<QRectF, 5> eyeFitBoxes(const QRectF &box)
+{
+    static_assert(std::size(kNudges) == 5);
+    std::array<QRectF, 5> boxes;
+    for (size_t i = 0; i < boxes.size(); ++i)
+        boxes[i] = nudged(box, kNudges[i]);
+    return boxes;
+}
 
 // One fit read the eyes of a face looking down or aside as shut on one frame and open on the
 // next (eye score 0.07 against 0.85 and 1.00 for one face over three frames of a burst), and

@@ -5,6 +5,7 @@
 
 #include <QRectF>
 
+#include <array>
 #include <vector>
 
 namespace mendral {
@@ -31,6 +32,12 @@ std::vector<FaceLandmarks> detectFaceLandmarks(const QImage &image);
  * landmark fits as the eye check and count as unknown when those fits disagree.
  */
 double faceCaptureQuality(const QImage &image, const DetectedFace &face);
+
+/**
+ * The boxes the eye check fits a face's landmarks from: the detector's own `box` first, then four
+ * moved or scaled by 5 %.
+ */
+std::array<QRectF, 5> eyeFitBoxes(const QRectF &box);
 
 /** A pixel box (y down) as a normalised rectangle with the origin at the bottom left, clipped to the image. */
 NormRect toNormRect(const QRectF &pixels, int width, int height);
