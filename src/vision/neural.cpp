@@ -59,7 +59,7 @@ constexpr float personThreshold = 0.3f;
 constexpr float faceDistanceScale = 1.0f;
 
 struct Models {
-    std::shared_ptr<tfjs::NetPool> scene, people, face;
+    std::shared_ptr<tfjs::NetPool> scene, people, face, eyes;
     QStringList problems; // one line per model that did not load, for the user
 };
 
@@ -128,6 +128,10 @@ Models &models()
         loaded.face = pool([path = dir.path()](QString *e) { return tfjs::faceGraph(path, e); }, &error);
         if (!loaded.face)
             loaded.problems << problem(QStringLiteral("人脸识别模型"), dir.filePath(tfjs::faceNetManifestFile), error);
+        error.clear();
+        loaded.eyes = pool([path = dir.path()](QString *e) { return tfjs::eyeGraph(path, e); }, &error);
+        if (!loaded.eyes)
+            loaded.problems << problem(QStringLiteral("眼睑模型"), dir.filePath(tfjs::eyeNetFile), error);
         return loaded;
     }();
     return m;
@@ -144,7 +148,7 @@ QString modelDirectory()
 bool modelsAvailable()
 {
     const Models &m = models();
-    return m.scene && m.people && m.face;
+    return m.scene && m.people && m.face && m.eyes;
 }
 
 QStringList modelProblems()
@@ -165,6 +169,28 @@ std::optional<std::vector<float>> scenePrint(const QImage &image)
     for (float &v : values)
         v = std::copysign(std::sqrt(std::abs(v)), v);
     return normalised(std::move(values));
+}
+
+std::optional<double> lidGap(const QImage &leftEyeCrop)
+{
+    const auto &net = models().eyes;
+    if (!net || leftEyeCrop.isNull())
+        return std::nullopt;
+    const auto out = net->run(tfjs::eyeNetBlob(leftEyeCrop));
+    if (!out || out->empty() || out->front().total() < 228)
+        return std::nullopt;
+    // Points (x, y, z): the lower lid is 0…8 from corner to corner, the upper lid 9…15 between
+    // them; the gap is the mean of five facing pairs over the middle of the eye.
+    const float *v = out->front().ptr<float>();
+    const auto x = [v](int i) { return double(v[3 * i]); };
+    const auto y = [v](int i) { return double(v[3 * i + 1]); };
+    const double width = std::hypot(x(8) - x(0), y(8) - y(0));
+    if (!(width > 1.0))
+        return std::nullopt;
+    double gap = 0;
+    for (int k = 0; k < 5; ++k)
+        gap += std::abs(y(10 + k) - y(2 + k));
+    return gap / 5 / width;
 }
 
 std::optional<std::vector<QPointF>> personCentres(const QImage &image)

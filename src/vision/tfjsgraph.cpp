@@ -71,9 +71,33 @@ NodeDef makeNode(const std::string &name, const std::string &op,
     return n;
 }
 
-// Splits a fused node into op + BiasAdd + activation; the last keeps the fused name.
-bool splitFused(const NodeDef &fused, const std::string &plainOp, std::vector<NodeDef> &out,
-                QString *error)
+// Prelu(x, a) with a constant a, in ops the importer has: (1 − a)·Relu(x) + a·x, written as
+// Sub(Mul(Relu(x), 1 − a), Mul(x, −a)) since the importer misreads Add(t, Mul(t, c)).
+bool appendPrelu(const std::string &name, const std::string &x, const NodeDef *alpha,
+                 std::vector<NodeDef> &out, QString *error)
+{
+    const std::optional<std::vector<float>> a = alpha ? constValues(*alpha) : std::nullopt;
+    if (!a || a->empty())
+        return fail(error, QString("Prelu %1 without a constant slope").arg(QString::fromStdString(name)));
+    Weight kept, negated;
+    kept.shape = negated.shape = constShape(*alpha);
+    for (float v : *a) {
+        kept.floats.push_back(1.0f - v);
+        negated.floats.push_back(-v);
+    }
+    out.push_back(makeConst(name + "/kept", kept));
+    out.push_back(makeConst(name + "/negated", negated));
+    out.push_back(makeNode(name + "/relu", "Relu", {x}));
+    out.push_back(makeNode(name + "/positive", "Mul", {name + "/relu", name + "/kept"}));
+    out.push_back(makeNode(name + "/negative", "Mul", {x, name + "/negated"}));
+    out.push_back(makeNode(name, "Sub", {name + "/positive", name + "/negative"}));
+    return true;
+}
+
+// Splits a fused node into op + BiasAdd + activation; the last keeps the fused name. A Prelu
+// activation takes its slope from the fused node's fourth input (`alpha`).
+bool splitFused(const NodeDef &fused, const std::string &plainOp, const NodeDef *alpha,
+                std::vector<NodeDef> &out, QString *error)
 {
     std::vector<std::string> ops;
     if (auto it = fused.attr().find("fused_ops"); it != fused.attr().end())
@@ -84,7 +108,7 @@ bool splitFused(const NodeDef &fused, const std::string &plainOp, std::vector<No
         return fail(error, QString("cannot split %1").arg(QString::fromStdString(fused.name())));
     const std::string activation = ops.size() == 2 ? ops[1] : std::string();
     if (!activation.empty() && activation != "Relu" && activation != "Relu6"
-        && activation != "Sigmoid" && activation != "Elu")
+        && activation != "Sigmoid" && activation != "Elu" && activation != "Prelu")
         return fail(error, QString("unsupported fused activation %1")
                                .arg(QString::fromStdString(activation)));
     const std::string base = fused.name();
@@ -98,6 +122,8 @@ bool splitFused(const NodeDef &fused, const std::string &plainOp, std::vector<No
     copyAttrs(fused, bias, {"data_format"});
     out.push_back(std::move(op));
     out.push_back(bias);
+    if (activation == "Prelu")
+        return appendPrelu(base, bias.name(), alpha, out, error);
     if (!activation.empty())
         out.push_back(makeNode(base, activation, {bias.name()}));
     return true;
@@ -264,7 +290,12 @@ bool rewriteForOpenCV(GraphDef &graph, QString *error)
             const std::string plain = n.op() == "_FusedConv2D" ? "Conv2D"
                 : n.op() == "_FusedMatMul"                   ? "MatMul"
                                                              : "DepthwiseConv2dNative";
-            if (!splitFused(n, plain, out, error))
+            if (!splitFused(n, plain, input(n, 3), out, error))
+                return false;
+            continue;
+        }
+        if (n.op() == "Prelu") {
+            if (!appendPrelu(n.name(), n.input(0), input(n, 1), out, error))
                 return false;
             continue;
         }

@@ -35,7 +35,8 @@ std::optional<std::vector<float>> constValues(const NodeDef &node);
 /**
  * Rewrites ops the importer lacks into plain ones: fused convolutions and matrix products
  * become the op, a BiasAdd and the activation (the last node keeps the fused node's name, so
- * outputs keep their names); Maximum(Minimum(x, 6), 0) becomes Relu6; Add(a, Mul(b, c)) with
+ * outputs keep their names); Prelu with a constant slope a becomes (1 − a)·Relu(x) + a·x;
+ * Maximum(Minimum(x, 6), 0) becomes Relu6; Add(a, Mul(b, c)) with
  * a constant c becomes Sub(a, Mul(b, −c)); control inputs are dropped. False, with `error`, on a
  * fused activation it cannot express.
  */

@@ -128,6 +128,21 @@ std::optional<GraphSpec> faceresGraph(const QString &directory, QString *error)
     return model;
 }
 
+std::optional<GraphSpec> eyeGraph(const QString &directory, QString *error)
+{
+    auto graph = loadGraphModel(QDir(directory).filePath(eyeNetFile), error);
+    if (!graph || !rewriteForOpenCV(*graph, error))
+        return std::nullopt;
+    const std::string output = throughIdentities(*graph, "Identity");
+    if (!prune(*graph, {output}, error))
+        return std::nullopt;
+    setInputSize(*graph, eyeNetInputSize);
+    GraphSpec model;
+    model.graph = std::move(*graph);
+    model.outputs = {output};
+    return model;
+}
+
 cv::Mat centernetBlob(const QImage &image, int width, int height)
 {
     if (image.isNull() || width < 1 || height < 1)
@@ -143,6 +158,14 @@ cv::Mat faceNetBlob(const QImage &chip)
     return cv::dnn::blobFromImage(resizedRgb(chip, faceNetInputSize, faceNetInputSize), 1.0 / 255, cv::Size(),
                                   cv::Scalar(faceNetMean[0], faceNetMean[1], faceNetMean[2]),
                                   false, false, CV_32F);
+}
+
+cv::Mat eyeNetBlob(const QImage &crop)
+{
+    if (crop.isNull())
+        return {};
+    return cv::dnn::blobFromImage(resizedRgb(crop, eyeNetInputSize, eyeNetInputSize), 1.0 / 127.5, cv::Size(),
+                                  cv::Scalar(127.5, 127.5, 127.5), false, false, CV_32F);
 }
 
 QImage letterboxed(const QImage &image, QSize canvas)

@@ -18,6 +18,9 @@ namespace mendral::tfjs {
 inline const QString centernetFile = QStringLiteral("centernet.json");
 inline const QString faceNetManifestFile =
     QStringLiteral("face_recognition_model-weights_manifest.json");
+inline const QString eyeNetFile = QStringLiteral("iris.json");
+/** The eye network's input side. */
+inline constexpr int eyeNetInputSize = 64;
 
 /** A graph ready for OpenCV and the outputs to fetch from it. */
 struct GraphSpec {
@@ -37,6 +40,11 @@ std::optional<GraphSpec> sceneGraph(const QString &directory, int inputSize,
 std::optional<GraphSpec> peopleGraph(const QString &directory, QString *error = nullptr, int classes = 1);
 /** face-api's recognition network: 128 values for a 150-pixel aligned face chip. */
 std::optional<GraphSpec> faceGraph(const QString &directory, QString *error = nullptr);
+/**
+ * human-models' eye network (MediaPipe's iris landmarks) on a 64-pixel crop of a left eye:
+ * 228 values, 71 points (x, y, z) of the lids and brow in input pixels, then 5 of the iris.
+ */
+std::optional<GraphSpec> eyeGraph(const QString &directory, QString *error = nullptr);
 
 /** human-models' faceres: 1024 pooled features of a 224-pixel face, RGB 0…255 (compared only). */
 std::optional<GraphSpec> faceresGraph(const QString &directory, QString *error = nullptr);
@@ -48,6 +56,8 @@ std::optional<GraphSpec> faceresGraph(const QString &directory, QString *error =
 cv::Mat centernetBlob(const QImage &image, int width, int height);
 inline cv::Mat centernetBlob(const QImage &image, int side) { return centernetBlob(image, side, side); }
 cv::Mat faceNetBlob(const QImage &chip);
+/** NCHW float blob of an eye crop scaled to the eye network's input, RGB −1…1. */
+cv::Mat eyeNetBlob(const QImage &crop);
 
 /** `image` centred on a black canvas of at least its size. */
 QImage letterboxed(const QImage &image, QSize canvas);

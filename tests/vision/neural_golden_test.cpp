@@ -132,3 +132,11 @@ TEST_F(NeuralGolden, FaceresMatchesTensorFlowJs)
     ASSERT_TRUE(out);
     expectMatches(out->front(), digest("faceres_224"));
 }
+
+TEST_F(NeuralGolden, EyeNetworkMatchesTensorFlowJs)
+{
+    // Its Prelu activations, fused into convolutions and on their own, are rewritten for OpenCV.
+    const auto out = run(tfjs::eyeGraph(neural::modelDirectory()), tfjs::eyeNetBlob(patternImage(64)));
+    ASSERT_TRUE(out);
+    expectMatches(out->front(), digest("iris_64"));
+}

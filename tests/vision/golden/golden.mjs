@@ -149,3 +149,8 @@ const manifest = JSON.parse(fs.readFileSync(
   path.join(modelDir, 'face_recognition_model-weights_manifest.json'), 'utf8'));
 const { specs, data } = readWeights(manifest, modelDir);
 digest('face_recognition_150', faceNet(tf.io.decodeWeights(data, specs), pattern(150)));
+
+// The eye network (MediaPipe's iris landmarks) on a 64-pixel crop, RGB scaled to −1…1: its
+// lid, brow and iris points. Its activations are Prelu, which OpenCV reads only once rewritten.
+const eyes = await loadGraphModel(path.join(modelDir, 'iris.json'));
+digest('iris_64', eyes.execute(tf.sub(tf.div(pattern(64), 127.5), 1), 'Identity'));
