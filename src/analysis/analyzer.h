@@ -15,7 +15,7 @@
 namespace mendral::Analyzer {
 
 /** Version of what analyze() computes; cached analyses of another version are recomputed. */
-inline constexpr int analysisVersion = 18;
+inline constexpr int analysisVersion = 19;
 
 /**
  * The analysis record of one image file: exposure of the 900-pixel rendition, focus of the
@@ -52,9 +52,10 @@ std::optional<std::vector<float>> vector(const FeaturePrint &from);
 
 /**
  * Openness (0…1) of the less open eye of `face`, measured on `image` (the 2400-pixel
- * rendition): landmarks on a square 1.9 times the face's side, scaled to at most 240 pixels.
- * Nothing when the square is under 24 pixels, no face or no eyes are found there, or the
- * vision component finds the eye outlines unsteady.
+ * rendition): landmarks on a square 1.9 times the face's side, scaled to at most 480 pixels.
+ * Lids that the eye network reads as shut score under the closed-eye flag (0.35) even where the
+ * outlines look open or disagree. Otherwise nothing when the square is under 24 pixels, no face
+ * or no eyes are found there, or the vision component finds the eye outlines unsteady.
  */
 std::optional<float> eyeOpenScore(const FaceObservation &face, const QImage &image,
                                   const Vision &vision = defaultVision());

@@ -4,6 +4,7 @@ find_package(dlib REQUIRED GLOBAL)
 target_sources(mendral_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/dlibvision.cpp
   ${CMAKE_CURRENT_LIST_DIR}/eyeoutline.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/eyelids.cpp
   ${CMAKE_CURRENT_LIST_DIR}/facedetector.cpp
   ${CMAKE_CURRENT_LIST_DIR}/facequality.cpp
   ${CMAKE_CURRENT_LIST_DIR}/faceshape.cpp

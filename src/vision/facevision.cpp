@@ -1,5 +1,6 @@
 #include "vision/facevision.h"
 
+#include "vision/eyelids.h"
 #include "vision/eyeoutline.h"
 #include "vision/facedetector.h"
 #include "vision/facequality.h"
@@ -14,11 +15,12 @@ namespace mendral {
 namespace {
 
 // The eye check hands over crops 1.9 times the face's side, so the face spans about 0.37 of
-// the crop. Enlarged to 240 pixels, it is found at about 87 pixels, above the detector's
+// the crop. Searched at 240 pixels, it is found at about 87 pixels, above the detector's
 // smallest box (73), with a quarter of the search at 480 pixels (measured on a busy machine:
 // 22-34 against 46-60 ms for a photo's 2.7 faces). The open-eye scores of 13 faces in 4
-// photos moved by at most 0.14 (all still 0.67 or more).
-const FaceSearch kLandmarkSearch{240, 2400, FaceSearch{}.minConfidence, std::nullopt};
+// photos moved by at most 0.14 (all still 0.67 or more). Crops larger than that are searched
+// shrunk to 240 too: the landmarks and the eye network then read the crop's own pixels.
+const FaceSearch kLandmarkSearch{240, 240, FaceSearch{}.minConfidence, std::nullopt};
 
 EyePoints eyeOf(const FaceShape &shape, int first)
 {
@@ -174,6 +176,7 @@ std::vector<FaceLandmarks> detectFaceLandmarks(const QImage &image)
             marks.leftEye = calibratedEyeOutline(fit.left, box);
             marks.rightEye = calibratedEyeOutline(fit.right, box);
             marks.eyesSteady = fit.steady;
+            marks.lidGap = widerLidGap(image, fit.right, fit.left);
         }
         result.push_back(std::move(marks));
     }

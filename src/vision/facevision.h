@@ -19,10 +19,11 @@ std::vector<FaceObservation> detectFaceObservations(
     const QImage &image, const std::optional<std::vector<QPointF>> &people = std::nullopt);
 
 /**
- * Faces of `image` with their eye outlines (calibrated; see eyeoutline.h), largest first.
- * Small images (the eye check hands over crops of at most 160 pixels) are enlarged to a long
- * side of 240 first so their faces fill the detector's window. A face whose landmarks fail is
- * listed without eyes.
+ * Faces of `image` with their eye outlines (calibrated; see eyeoutline.h) and the eye
+ * network's lid gap (see eyelids.h), largest first. The faces are searched at a long side of
+ * 240 (the eye check hands over crops of at most 480 pixels, the face about 0.37 of them); the
+ * landmarks and the eye network read `image` itself. A face whose landmarks fail is listed
+ * without eyes.
  */
 std::vector<FaceLandmarks> detectFaceLandmarks(const QImage &image);
 

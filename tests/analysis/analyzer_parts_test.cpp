@@ -187,6 +187,43 @@ TEST(AnalyzerEyes, NoFaceOrTooFewEyePointsIsNotMeasured)
     EXPECT_FALSE(Analyzer::eyeOpenScore(faceAt(0.5, 0.5, 0.2, 0.2), small, none).has_value());
 }
 
+TEST(AnalyzerEyes, LidsReadShutOutweighOutlinesThatLookOpenOrDisagree)
+{
+    class Lids : public FakeVision {
+    public:
+        std::optional<float> gap;
+        bool steady = true;
+        std::optional<std::vector<FaceLandmarks>> detectLandmarks(const QImage &) const override
+        {
+            FaceLandmarks m;
+            m.leftEye = eyeOutline(0.3);
+            m.rightEye = eyeOutline(0.3);
+            m.eyesSteady = steady;
+            m.lidGap = gap;
+            return std::vector<FaceLandmarks>{m};
+        }
+    } vision;
+    const QImage small = filled(400, 300, Qt::gray);
+    const auto score = [&](std::optional<float> gap, bool steady) {
+        vision.gap = gap;
+        vision.steady = steady;
+        return Analyzer::eyeOpenScore(faceAt(0.5, 0.5, 0.2, 0.2), small, vision);
+    };
+    const std::optional<float> open = score(std::nullopt, true);
+    ASSERT_TRUE(open.has_value());
+    EXPECT_GE(*open, 0.5f);
+    EXPECT_EQ(score(0.3f, true), open); // lids apart: the outline decides
+    EXPECT_FALSE(score(0.3f, false).has_value());
+    EXPECT_FALSE(score(std::nullopt, false).has_value());
+    // Shut lids are closed eyes, flagged, whether the outline looks open or is unsteady.
+    for (const bool steady : {true, false}) {
+        ASSERT_TRUE(score(0.19f, steady).has_value());
+        EXPECT_LT(*score(0.19f, steady), 0.35f);
+        EXPECT_EQ(score(0.1f, steady), 0.0f);
+    }
+    EXPECT_LT(*score(0.15f, false), *score(0.2f, false)); // the wider gap reads more open
+}
+
 TEST(AnalyzerFacePrint, FaceAtTheEdgeKeepsItsWholeSquare)
 {
     FakeVision vision;

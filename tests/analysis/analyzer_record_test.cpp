@@ -195,9 +195,9 @@ TEST_F(AnalyzeRecord, EyesAndFacePrintsFromTheLargeRendition)
     FakeVision vision;
     vision.found = FacesAndHumans{{faceAt(0.5, 0.5, 0.2, 0.2)}, 1};
     ASSERT_TRUE(Analyzer::analyze(photo(2000, 1000), vision).has_value());
-    // 1.9 × 0.2 of the 2000 × 1000 rendition is 760 × 380, scaled to 240 × 120.
+    // 1.9 × 0.2 of the 2000 × 1000 rendition is 760 × 380, scaled to 480 × 240.
     ASSERT_EQ(vision.landmarkSizes.size(), 1u);
-    EXPECT_EQ(vision.landmarkSizes[0], QSize(240, 120));
+    EXPECT_EQ(vision.landmarkSizes[0], QSize(480, 240));
     // 1.18 × 0.2 of the 2000 × 1000 rendition, unscaled.
     ASSERT_EQ(vision.facePrintSizes.size(), 1u);
     EXPECT_EQ(vision.facePrintSizes[0], QSize(472, 236));

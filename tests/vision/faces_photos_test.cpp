@@ -266,33 +266,58 @@ TEST(FacePhotos, SearchAroundPeopleTakesAnyImageShape)
     }
 }
 
-TEST(FacePhotos, OpenEyesScoreAtLeastHalfOnTheEyeCheckCrops)
+// The crops the eye check hands over: a square 1.9 times the face's side on the 2400-pixel
+// rendition, scaled to at most 480 pixels.
+std::vector<QImage> eyeCheckCrops(const QImage &rendition)
 {
-    // The analysis checks eyes on the 900-pixel rendition, on a square 1.9 times the face's
-    // side scaled to at most 160 pixels. Every face of these photos has its eyes open.
+    std::vector<QImage> crops;
+    for (const FaceObservation &face : detectFaceObservations(rendition)) {
+        const NormRect b = face.boundingBox;
+        const double s = 1.9 * std::max(b.w, b.h);
+        const NormRect square{b.x + b.w / 2 - s / 2, b.y + b.h / 2 - s / 2, s, s};
+        const QImage crop = rendition.copy(toPixelRect(square, rendition.width(), rendition.height()));
+        crops.push_back(std::max(crop.width(), crop.height()) > 480
+                            ? crop.scaled(480, 480, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                            : crop);
+    }
+    return crops;
+}
+
+TEST(FacePhotos, OpenEyesReadOpenAndShutOnesShutOnTheEyeCheckCrops)
+{
+    // Every face of these photos has its eyes open: the outline scores at least half, and the
+    // eye network sees the lids apart. The woman of sample2 has hers closed.
+    const bool lids = neural::modelsAvailable();
     int measured = 0;
     for (const char *name : {"faces/sample3.jpg", "faces/sample5.jpg", "faces/sample6.jpg",
                              "faces/astronaut.png"}) {
-        const QImage small = testPhoto(name, 900);
-        if (small.isNull())
+        const QImage rendition = testPhoto(name, 2400);
+        if (rendition.isNull())
             continue;
-        for (const FaceObservation &face : detectFaceObservations(small)) {
-            const NormRect b = face.boundingBox;
-            const double s = 1.9 * std::max(b.w, b.h);
-            const NormRect square{b.x + b.w / 2 - s / 2, b.y + b.h / 2 - s / 2, s, s};
-            QImage crop = small.copy(toPixelRect(square, small.width(), small.height()));
-            crop = crop.scaled(160, 160, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        for (const QImage &crop : eyeCheckCrops(rendition)) {
             const std::vector<FaceLandmarks> marks = detectFaceLandmarks(crop);
             ASSERT_FALSE(marks.empty()) << name;
             ASSERT_TRUE(marks[0].leftEye && marks[0].rightEye) << name;
             const double open = std::min(openness(*marks[0].leftEye), openness(*marks[0].rightEye));
             EXPECT_GE(open, 0.5) << name;
+            ASSERT_EQ(marks[0].lidGap.has_value(), lids) << name;
+            if (lids) {
+                EXPECT_GE(*marks[0].lidGap, 0.24) << name;
+            }
             ++measured;
         }
     }
     if (measured == 0)
         GTEST_SKIP() << mendral::test::missingPhotosReason().toStdString();
     EXPECT_GE(measured, 13);
+    const QImage closed = testPhoto("faces/sample2.jpg", 2400);
+    if (!lids || closed.isNull())
+        return;
+    int shut = 0;
+    for (const QImage &crop : eyeCheckCrops(closed))
+        for (const FaceLandmarks &marks : detectFaceLandmarks(crop))
+            shut += marks.lidGap && *marks.lidGap < 0.21;
+    EXPECT_GE(shut, 1);
 }
 
 TEST(FacePhotos, BlurredAndDarkenedFacesScoreLower)
