@@ -168,6 +168,28 @@ void keepBelowBetterExposed(std::vector<float> &scores, const std::vector<const 
     }
 }
 
+// A frame in which someone's eyes read closed never outscores a sibling whose eyes read open and
+// that is at most a fifth less sharp, and stays a clear step below it. Shut eyes spoil a picture
+// that a slightly softer frame does not (on the benchmark card the sharp frames of a burst
+// measure within 14 % of each other, and those with a missed focus 30 % and more below them).
+constexpr float eyesOverFocus = 0.8f;
+
+void keepBelowOpenEyed(std::vector<float> &scores, const std::vector<const Photo *> &members)
+{
+    const std::vector<float> before = scores;
+    for (size_t k = 0; k < members.size(); ++k) {
+        if (!members[k]->suspectEyes())
+            continue;
+        const float sharp = members[k]->sharpness * eyesOverFocus;
+        float best = -1.0f;
+        for (size_t j = 0; j < members.size(); ++j)
+            if (members[j]->eyeOpen >= 0.35f && members[j]->sharpness >= sharp)
+                best = std::max(best, before[j]);
+        if (best >= 0.0f)
+            scores[k] = std::max(0.0f, std::min(scores[k], best - closeGap));
+    }
+}
+
 // `faceless`: no face found where most of the group (three frames at least) shows one. The
 // subject is then soft, turned away or hidden (a blurred face escapes the detector, and the
 // frame's focus figure falls back on its sharp background), so the face term counts nothing
@@ -294,8 +316,10 @@ void scoreGroup(PhotoGroup &g, const std::vector<Photo> &photos, float floor)
             : (1.0f - (centre[k] - cMin) / (cMax - cMin)) * 0.18f;
         scores[k] = memberScore(*members[k], v, t, peopleGroup && members[k]->faceCount < 1);
     }
-    if (len > 1)
+    if (len > 1) {
         keepBelowBetterExposed(scores, members, offExposure(members));
+        keepBelowOpenEyed(scores, members);
+    }
     const std::vector<bool> dup = markDuplicates(members, scores);
 
     size_t best = 0;

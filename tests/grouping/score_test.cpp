@@ -240,6 +240,31 @@ TEST(Scoring, OpenEyesCountAlikeAndOnlyHalfShutOnesLose)
     EXPECT_EQ(scored(photos).recommended, 1);
 }
 
+TEST(Scoring, ClosedEyesNeverBeatAnOpenEyedSiblingNearlyAsSharp)
+{
+    // A blink in the sharpest frame, with a better-placed frame and better face figures, and an
+    // open-eyed sibling 15 % softer: the sibling is recommended, a clear step ahead.
+    std::vector<Photo> photos = {plain(0, 200.0f), plain(1, 170.0f), plain(2, 100.0f)};
+    for (Photo &p : photos) {
+        p.faceCount = 1;
+        p.eyeOpen = 0.9f;
+        p.faceQuality = 0.5f;
+    }
+    photos[0].faceQuality = 0.9f;
+    photos[0].eyeOpen = 0.1f;
+    const PhotoGroup g = scored(photos);
+    EXPECT_EQ(g.recommended, 1);
+    EXPECT_LE(g.scores[0], g.scores[1] - 0.035f) << "not a close call";
+    // Against a frame with a missed focus (half as sharp), or one whose eyes were not measured,
+    // the scores decide as before.
+    photos[1].sharpness = 100.0f;
+    EXPECT_EQ(scored(photos).recommended, 0);
+    photos[1].sharpness = 170.0f;
+    photos[1].eyeOpen = -1.0f;
+    photos[2].eyeOpen = -1.0f;
+    EXPECT_EQ(scored(photos).recommended, 0);
+}
+
 TEST(Scoring, CentreTermWaitsForMoreThanPrintNoise)
 {
     // Three equally sharp frames whose prints fan out by an angle: the middle one is the most
