@@ -12,12 +12,9 @@ namespace mendral::Analyzer {
 
 namespace {
 
-// The eye network's lid gap (the more open eye's) below which a face's eyes are shut. On the
-// benchmark card's people bursts, blinks read 0.17-0.20 and the sharp open faces 0.24 and more
-// (a woman looking down 0.24-0.27); the closed-eyed woman of the group photos 0.19. dlib's
-// outline read those blinks as open (0.47-1.0) or disagreed with itself.
-constexpr float kShutLidGap = 0.22f;
-// A shut face's score: 0 for lids together (gap 0.12) up to just under the closed-eye flag.
+// A face whose lids read shut (FaceLandmarks::lidGap under shutLidGap) scores from 0 for lids
+// together (gap 0.12) up to just under the closed-eye flag. dlib's outline read the benchmark
+// card's blinks as open (0.47-1.0) or disagreed with itself.
 constexpr float kTogetherLidGap = 0.12f, kShutScoreTop = 0.3f;
 
 // A square of `factor` times the face's longest side around its centre (normalised units;
@@ -124,9 +121,9 @@ std::optional<float> eyeOpenScore(const FaceObservation &face, const QImage &ima
     if (!marks || marks->empty())
         return std::nullopt;
     const FaceLandmarks &first = marks->front();
-    if (first.lidGap && *first.lidGap < kShutLidGap) {
+    if (first.lidGap && *first.lidGap < shutLidGap) {
         const float shut = kShutScoreTop
-            * std::clamp((*first.lidGap - kTogetherLidGap) / (kShutLidGap - kTogetherLidGap), 0.0f, 1.0f);
+            * std::clamp((*first.lidGap - kTogetherLidGap) / (shutLidGap - kTogetherLidGap), 0.0f, 1.0f);
         const bool outline = first.eyesSteady && first.leftEye && first.rightEye && first.leftEye->size() >= 4
             && first.rightEye->size() >= 4;
         return outline ? std::min({shut, openness(*first.leftEye), openness(*first.rightEye)}) : shut;

@@ -52,13 +52,13 @@ std::optional<double> lidGapOf(const QImage &image, const EyePoints &eye, bool s
 }
 
 std::optional<double> widerLidGap(const QImage &image, const EyePoints &subjectsRight,
-                                  const EyePoints &subjectsLeft)
+                                  const EyePoints &subjectsLeft, double enough)
 {
     const std::optional<double> right = lidGapOf(image, subjectsRight, false);
-    const std::optional<double> left = right ? lidGapOf(image, subjectsLeft, true) : std::nullopt;
-    if (!right || !left)
-        return std::nullopt;
-    return std::max(*right, *left);
+    if (!right || *right >= enough)
+        return right;
+    const std::optional<double> left = lidGapOf(image, subjectsLeft, true);
+    return left ? std::optional<double>(std::max(*right, *left)) : std::nullopt;
 }
 
 } // namespace mendral

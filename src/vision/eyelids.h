@@ -17,10 +17,11 @@ namespace mendral {
 std::optional<double> lidGapOf(const QImage &image, const EyePoints &eye, bool subjectsLeftEye);
 
 /**
- * The gap of the more open of a face's two eyes (a blink shuts both). Nothing unless both are
- * read.
+ * The gap of the more open of a face's two eyes (a blink shuts both), the subject's right eye
+ * read first and the left only when the right one's gap is under `enough`. Nothing when an eye
+ * that is needed cannot be read.
  */
 std::optional<double> widerLidGap(const QImage &image, const EyePoints &subjectsRight,
-                                  const EyePoints &subjectsLeft);
+                                  const EyePoints &subjectsLeft, double enough);
 
 } // namespace mendral

@@ -20,10 +20,10 @@ std::vector<FaceObservation> detectFaceObservations(
 
 /**
  * Faces of `image` with their eye outlines (calibrated; see eyeoutline.h) and the eye
- * network's lid gap (see eyelids.h), largest first. The faces are searched at a long side of
- * 240 (the eye check hands over crops of at most 480 pixels, the face about 0.37 of them); the
- * landmarks and the eye network read `image` itself. A face whose landmarks fail is listed
- * without eyes.
+ * network's lid gap (see eyelids.h), largest first. Faces and landmarks are found on `image`
+ * scaled to a long side of 240 (the eye check hands over crops of at most 480 pixels, the face
+ * about 0.37 of them); the eye network reads `image` at its own size. A face whose landmarks
+ * fail is listed without eyes.
  */
 std::vector<FaceLandmarks> detectFaceLandmarks(const QImage &image);
 
