@@ -9,8 +9,8 @@ namespace mendral {
 /**
  * How long a run of work has left, from the rate measured so far. Silent until a few items are
  * done; after that the estimate counts down with the clock and only rises when the measured
- * rate says so by more than its noise, so the line the user reads never jumps back much, nor
- * wavers between two figures.
+ * rate says so by more than its noise, and the words only once it has left their range by more
+ * than that, so the line the user reads never jumps back much, nor wavers between two figures.
  */
 class TimeLeft {
 public:
@@ -32,8 +32,7 @@ private:
     double m_start = 0;
     std::optional<double> m_shown; // last estimate given, and when
     double m_shownAt = 0;
-    std::optional<double> m_worded; // the estimate the line's words were last made from, and when
-    double m_wordedAt = 0;
+    std::optional<double> m_worded; // the estimate the line's words were last made from
 };
 
 } // namespace mendral
