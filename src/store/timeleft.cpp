@@ -67,7 +67,7 @@ QString TimeLeft::line(int done, double now)
     // The words follow the estimate down at once, but up only when it has risen past the top of
     // their range by its noise, and by half a minute at least. Rising words chosen from the
     // estimate itself counted down across a minute's boundary seconds later: "还剩不到 1 分钟"
-    // turned to "约 2 分钟" and back three times in the last minutes of a card of 3,080 photos.
+    // turned to "约 2 分钟" and back twice in the last two minutes of a card of 3,080 photos.
     const int shown = m_worded ? minutesOf(*m_worded) : 0;
     const int estimate = minutesOf(*left);
     if (!m_worded || estimate < shown
