@@ -121,17 +121,16 @@ std::optional<float> eyeOpenScore(const FaceObservation &face, const QImage &ima
     if (!marks || marks->empty())
         return std::nullopt;
     const FaceLandmarks &first = marks->front();
+    const bool outline = first.eyesSteady && first.leftEye && first.rightEye && first.leftEye->size() >= 4
+        && first.rightEye->size() >= 4;
+    const std::optional<float> outlined =
+        outline ? std::optional<float>(std::min(openness(*first.leftEye), openness(*first.rightEye))) : std::nullopt;
     if (first.lidGap && *first.lidGap < shutLidGap) {
         const float shut = kShutScoreTop
             * std::clamp((*first.lidGap - kTogetherLidGap) / (shutLidGap - kTogetherLidGap), 0.0f, 1.0f);
-        const bool outline = first.eyesSteady && first.leftEye && first.rightEye && first.leftEye->size() >= 4
-            && first.rightEye->size() >= 4;
-        return outline ? std::min({shut, openness(*first.leftEye), openness(*first.rightEye)}) : shut;
+        return std::min(shut, outlined.value_or(shut));
     }
-    if (!first.eyesSteady || !first.leftEye || !first.rightEye || first.leftEye->size() < 4
-        || first.rightEye->size() < 4)
-        return std::nullopt;
-    return std::min(openness(*first.leftEye), openness(*first.rightEye));
+    return outlined;
 }
 
 std::optional<std::vector<float>> facePrint(const FaceObservation &face, const QImage &image,

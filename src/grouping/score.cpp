@@ -148,6 +148,12 @@ std::vector<bool> offExposure(const std::vector<const Photo *> &members)
     return off;
 }
 
+// Lowers `score` to `gap` below `best`, never under 0.
+void keepBelow(float &score, float best, float gap)
+{
+    score = std::max(0.0f, std::min(score, best - gap));
+}
+
 // A badly exposed member never outscores a well-exposed sibling that is at least as sharp,
 // and stays a clear step below it: the choice between them is not a close call.
 void keepBelowBetterExposed(std::vector<float> &scores, const std::vector<const Photo *> &members,
@@ -164,7 +170,7 @@ void keepBelowBetterExposed(std::vector<float> &scores, const std::vector<const 
             if (!off[j] && members[j]->sharpness >= sharp)
                 best = std::max(best, before[j]);
         if (best >= 0.0f)
-            scores[k] = std::max(0.0f, std::min(scores[k], best - closeGap));
+            keepBelow(scores[k], best, closeGap);
     }
 }
 
@@ -192,9 +198,9 @@ void keepBelowOpenEyed(std::vector<float> &scores, const std::vector<const Photo
             best = std::max(best, before[j]);
         }
         if (asSharp >= 0.0f)
-            scores[k] = std::max(0.0f, std::min(scores[k], asSharp - closeGap));
+            keepBelow(scores[k], asSharp, closeGap);
         else if (softer >= 0.0f)
-            scores[k] = std::max(0.0f, std::min(scores[k], softer - 0.5f * closeGap));
+            keepBelow(scores[k], softer, 0.5f * closeGap);
     }
 }
 
