@@ -99,11 +99,10 @@ int stages(const QString &path, std::map<QString, double> &ms)
     t.lap("decode");
     Analyzer::grayStats(small);
     t.lap("statistics");
-    vision.sceneFeaturePrint(Analyzer::centerSquare(small));
-    t.lap("scene print");
-    // People first: the face search looks for small faces only around them.
+    // People and the scene print in one pass; the face search looks for small faces only
+    // around the people.
     const std::optional<std::vector<QPointF>> people = neural::personCentres(large);
-    t.lap("people");
+    t.lap("people, scene");
     std::vector<FaceObservation> faces = detectFaceObservations(large, people);
     t.lap("faces");
     std::erase_if(faces, [](const FaceObservation &f) { return f.boundingBox.w * f.boundingBox.h <= 0.0012; });
@@ -178,7 +177,7 @@ int main(int argc, char **argv)
     std::printf("baseline: full-size decode %.1f ms per photo\n", baseline);
     std::printf("%-14s %9s %8s\n", "stage", "ms/photo", "ratio");
     double sum = 0;
-    for (const char *stage : {"decode", "statistics", "scene print", "faces", "people", "landmarks",
+    for (const char *stage : {"decode", "statistics", "people, scene", "faces", "landmarks",
                               "face prints", "colour prints"}) {
         const double v = ms[stage] / files.size();
         sum += v;

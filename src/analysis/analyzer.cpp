@@ -10,8 +10,8 @@ namespace mendral::Analyzer {
 
 namespace {
 
-constexpr int kSmallSide = 900;   // exposure statistics, scene print
-constexpr int kLargeSide = 2400;  // faces, people, face prints, colours, eyes
+constexpr int kSmallSide = 900;   // exposure statistics
+constexpr int kLargeSide = 2400;  // faces, people, scene and face prints, colours, eyes
 // A JPEG is read at half size when that gives at least this: a 12-MP frame at 2000 pixels
 // rather than 2400 (half the decoding time, and no resample). The face search enlarges it to
 // 2400, so the smallest faces it finds stay the same.
@@ -167,13 +167,14 @@ std::optional<PhotoAnalysis> analyzeFile(const QString &url, const Vision &visio
     const std::optional<float> sceneFocus = focusRatio(focusGray, {}, kSceneFocusTile);
     std::optional<float> faceFocus;
 
-    const QImage square = centerSquare(small);
-    if (!square.isNull())
-        if (const std::optional<FeaturePrint> print = vision.sceneFeaturePrint(square))
-            a.featurePrint = vector(*print);
-
-    // One call for faces and people; when it fails, neither has results.
-    if (const std::optional<FacesAndHumans> found = vision.detectFacesAndHumans(large)) {
+    // One call for faces and people; when it fails, neither has results. The scene print
+    // comes from the same pass where it can, of the same image.
+    const std::optional<FacesAndHumans> found = vision.detectFacesAndHumans(large);
+    if (found && found->scenePrint)
+        a.featurePrint = vector(*found->scenePrint);
+    else if (const std::optional<FeaturePrint> print = vision.sceneFeaturePrint(large))
+        a.featurePrint = vector(*print);
+    if (found) {
         measureFaces(a, found->faces, large, focusGray, sceneFocus, vision, faceFocus);
         a.humanCount = std::max(0, found->humanCount);
         if (report)

@@ -15,7 +15,7 @@
 namespace mendral::Analyzer {
 
 /** Version of what analyze() computes; cached analyses of another version are recomputed. */
-inline constexpr int analysisVersion = 19;
+inline constexpr int analysisVersion = 20;
 
 /**
  * The analysis record of one image file: exposure of the 900-pixel rendition, focus of the

@@ -18,14 +18,22 @@ FeaturePrint packFeaturePrint(const std::vector<float> &values)
     return print;
 }
 
+namespace {
+
+// The network's print of the photo's centre square with that square's colours.
+std::optional<FeaturePrint> scenePrintOf(const neural::PeopleAndScene &found)
+{
+    if (!found.scene || found.scene->empty())
+        return std::nullopt;
+    return packFeaturePrint(withColours(*found.scene, chromaHistogram(found.sceneSquare)));
+}
+
+} // namespace
+
 std::optional<FeaturePrint> DlibVision::sceneFeaturePrint(const QImage &image) const
 {
-    if (image.isNull())
-        return std::nullopt;
-    const auto values = neural::scenePrint(image);
-    if (!values || values->empty())
-        return std::nullopt;
-    return packFeaturePrint(withColours(*values, chromaHistogram(image)));
+    const std::optional<neural::PeopleAndScene> found = neural::peopleAndScene(image);
+    return found ? scenePrintOf(*found) : std::nullopt;
 }
 
 std::optional<FeaturePrint> DlibVision::faceFeaturePrint(const QImage &faceCrop) const
@@ -45,8 +53,12 @@ std::optional<FacesAndHumans> DlibVision::detectFacesAndHumans(const QImage &ima
     FacesAndHumans result;
     // Without the people model the count stays 0 and faces are searched everywhere at full
     // size; with it, small faces are searched only around the people.
-    const std::optional<std::vector<QPointF>> people = neural::personCentres(image);
+    std::optional<neural::PeopleAndScene> found = neural::peopleAndScene(image);
+    const std::optional<std::vector<QPointF>> people =
+        found ? std::optional<std::vector<QPointF>>(std::move(found->people)) : std::nullopt;
     result.humanCount = people ? int(people->size()) : 0;
+    if (found)
+        result.scenePrint = scenePrintOf(*found);
     result.faces = detectFaceObservations(image, people);
     return result;
 }

@@ -24,7 +24,7 @@ bool modelsAvailable();
  */
 QStringList modelProblems();
 
-/** Whole-scene descriptor, unit length. */
+/** Whole-scene descriptor of the image's centre square, unit length (as peopleAndScene()). */
 std::optional<std::vector<float>> scenePrint(const QImage &image);
 
 /** Identity descriptor of a face crop (the crop around a face box), unit length. */
@@ -42,6 +42,19 @@ std::optional<int> countPeople(const QImage &image);
 
 /** Centres of the whole-body people in the image, normalised to its width and height (y down). */
 std::optional<std::vector<QPointF>> personCentres(const QImage &image);
+
+/** What one pass of the people network reads of a photo. */
+struct PeopleAndScene {
+    /** Centres of the whole-body people, normalised to the photo's width and height (y down). */
+    std::vector<QPointF> people;
+    /** Whole-scene descriptor of the photo's centre square, unit length; nothing when unread. */
+    std::optional<std::vector<float>> scene;
+    /** That square, as small as the network saw it (for its colours). */
+    QImage sceneSquare;
+};
+
+/** People and the scene of `image`, from one pass of the people network. */
+std::optional<PeopleAndScene> peopleAndScene(const QImage &image);
 
 /** The folder the model files are read from: findDataDirectory() for "models" ($MENDRAL_MODELS). */
 QString modelDirectory();

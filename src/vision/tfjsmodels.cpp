@@ -87,6 +87,8 @@ std::optional<GraphSpec> peopleGraph(const QString &directory, QString *error, i
         resizeByFactor(model->graph, 2.0f);
         // The shape OpenCV works out layer shapes from first; other inputs reshape the net.
         setInputSize(model->graph, peopleDeclaredHeight, peopleDeclaredWidth);
+        // The backbone the heads grow from is the scene print's: it comes out of the same pass.
+        model->outputs.push_back(throughIdentities(model->graph, centernetBackbone));
         if (!prune(model->graph, model->outputs, error))
             return std::nullopt;
     }

@@ -28,14 +28,18 @@ struct GraphSpec {
     std::vector<std::string> outputs;
 };
 
-/** Centernet's backbone output (`extern1`) averaged over the image: the scene print. */
+/**
+ * Centernet's backbone output (`extern1`) averaged over the whole image: the backbone the
+ * scene print reads in the people pass, on its own.
+ */
 std::optional<GraphSpec> sceneGraph(const QString &directory, int inputSize,
                                     QString *error = nullptr);
 /**
  * Centernet's class heatmaps (of the 80 COCO classes, the first `classes`; 0 = person) at a
  * quarter of the input size, for inputs of any height and width that are multiples of 32: the
  * network is convolutional and its upsamplings follow the input, so one network serves
- * landscape and portrait photos. The program reads only the person class.
+ * landscape and portrait photos. The program reads only the person class. The backbone's
+ * activations (stride 32), which the scene print averages, are the second output.
  */
 std::optional<GraphSpec> peopleGraph(const QString &directory, QString *error = nullptr, int classes = 1);
 /** face-api's recognition network: 128 values for a 150-pixel aligned face chip. */

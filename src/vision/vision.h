@@ -60,6 +60,9 @@ inline constexpr float shutLidGap = 0.22f;
 struct FacesAndHumans {
     std::vector<FaceObservation> faces;
     int humanCount = 0; // whole-body people found
+    // The print sceneFeaturePrint() gives for the same image, when the pass that found the
+    // people read it too; otherwise ask for it.
+    std::optional<FeaturePrint> scenePrint = std::nullopt;
 };
 
 /**

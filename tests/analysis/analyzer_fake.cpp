@@ -4,8 +4,6 @@
 
 namespace mendral::test {
 
-namespace {
-
 FeaturePrint floats(std::vector<float> v)
 {
     FeaturePrint p;
@@ -14,8 +12,6 @@ FeaturePrint floats(std::vector<float> v)
     p.data = QByteArray(reinterpret_cast<const char *>(v.data()), qsizetype(v.size() * 4));
     return p;
 }
-
-} // namespace
 
 std::vector<QPointF> eyeOutline(double ratio)
 {

@@ -32,6 +32,9 @@ public:
 /** A face box centred at (cx, cy), normalised with the origin at the bottom left. */
 FaceObservation faceAt(double cx, double cy, double w, double h, std::optional<float> quality = 0.8f);
 
+/** A print of these floats. */
+FeaturePrint floats(std::vector<float> v);
+
 /** An eye outline of `ratio` height over width, as a list of points. */
 std::vector<QPointF> eyeOutline(double ratio);
 

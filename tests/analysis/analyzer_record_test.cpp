@@ -65,11 +65,19 @@ TEST_F(AnalyzeRecord, PhotoWithoutFaces)
     EXPECT_FLOAT_EQ((*a->featurePrint)[0], 0.6f);
     EXPECT_FLOAT_EQ((*a->featurePrint)[1], 0.8f);
     EXPECT_GT(a->sharpness, 0.0f);
-    // Scene print on the centre square of the 900 rendition; faces on the large one.
-    ASSERT_EQ(vision.sceneSizes.size(), 1u);
-    EXPECT_EQ(vision.sceneSizes[0], QSize(720, 720));
+    // Faces, people and the scene print on the large rendition.
     ASSERT_EQ(vision.detectSizes.size(), 1u);
     EXPECT_EQ(vision.detectSizes[0], QSize(1000, 800));
+    ASSERT_EQ(vision.sceneSizes.size(), 1u);
+    EXPECT_EQ(vision.sceneSizes[0], QSize(1000, 800));
+
+    // A print read in the pass that found the people is the one kept, and not asked for again.
+    FakeVision onePass;
+    onePass.found = FacesAndHumans{{}, 2, test::floats({1.0f, 0.0f})};
+    const auto b = Analyzer::analyze(photo(1000, 800), onePass);
+    ASSERT_TRUE(b && b->featurePrint);
+    EXPECT_EQ(*b->featurePrint, (std::vector<float>{1.0f, 0.0f}));
+    EXPECT_TRUE(onePass.sceneSizes.empty());
 }
 
 TEST_F(AnalyzeRecord, CrowdMeasuresOnlyTheSixLargest)
