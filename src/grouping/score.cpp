@@ -104,16 +104,22 @@ float stopsBetween(float brightness, float reference)
     return 2.2f * std::log2(brightness / std::max(reference, 1e-3f));
 }
 
+// How far a member's exposure is from its group's.
+enum class Exposure { Fine, Doubtful, Off };
+
 // Members clearly brighter or darker than their group's exposure. Judged against the group,
 // not an absolute level: in a dark scene the frame shot over measures a better exposure score
 // (its shadows lift) while its sky burns out. Three or more frames agree on the exposure, so
-// a frame far off their median brightness is off. Of two frames, one is off only when it clips
-// more on its own side and the other does not clip more on the other side; otherwise the two
-// are simply exposed differently and neither is called off.
-std::vector<bool> offExposure(const std::vector<const Photo *> &members)
+// a frame far off their median brightness is off, and one between clippedOffStops and
+// offExposureStops from it, without clipping more, is doubtful: frames shot 0.37 and 0.42
+// stops over their bursts measured 0.26 and 0.35 from the median, while well-exposed re-takes
+// framed differently measured up to 0.38. Of two frames, one is off only when it clips more on
+// its own side and the other does not clip more on the other side; otherwise the two are
+// simply exposed differently and neither is called off.
+std::vector<Exposure> exposureInGroup(const std::vector<const Photo *> &members)
 {
     const size_t len = members.size();
-    std::vector<bool> off(len, false);
+    std::vector<Exposure> grade(len, Exposure::Fine);
     std::vector<size_t> measured;
     for (size_t k = 0; k < len; ++k)
         if (members[k]->analyzed && members[k]->brightness > 0.0f)
@@ -130,9 +136,12 @@ std::vector<bool> offExposure(const std::vector<const Photo *> &members)
         for (size_t k : measured) {
             const Photo &p = *members[k];
             const float stops = stopsBetween(p.brightness, reference);
-            off[k] = std::abs(stops) >= offExposureStops
+            if (std::abs(stops) >= offExposureStops
                 || (stops >= clippedOffStops && p.highlights - blown >= moreClipped)
-                || (stops <= -clippedOffStops && p.shadows - crushed >= moreClipped);
+                || (stops <= -clippedOffStops && p.shadows - crushed >= moreClipped))
+                grade[k] = Exposure::Off;
+            else if (std::abs(stops) >= clippedOffStops)
+                grade[k] = Exposure::Doubtful;
         }
     } else if (measured.size() == 2) {
         const Photo &a = *members[measured[0]], &b = *members[measured[1]];
@@ -142,10 +151,10 @@ std::vector<bool> offExposure(const std::vector<const Photo *> &members)
             const bool blows = bright.highlights - dark.highlights >= moreClipped;
             const bool crushes = dark.shadows - bright.shadows >= moreClipped;
             if (blows != crushes)
-                off[blows == aBrighter ? measured[0] : measured[1]] = true;
+                grade[blows == aBrighter ? measured[0] : measured[1]] = Exposure::Off;
         }
     }
-    return off;
+    return grade;
 }
 
 // Lowers `score` to `gap` below `best`, never under 0.
@@ -155,22 +164,24 @@ void keepBelow(float &score, float best, float gap)
 }
 
 // A badly exposed member never outscores a well-exposed sibling that is at least as sharp,
-// and stays a clear step below it: the choice between them is not a close call.
+// and stays a clear step below it: the choice between them is not a close call. A doubtful
+// one stays only just below a well-exposed sibling as sharp, which leaves the choice to the
+// user as a close call.
 void keepBelowBetterExposed(std::vector<float> &scores, const std::vector<const Photo *> &members,
-                            const std::vector<bool> &off)
+                            const std::vector<Exposure> &grade)
 {
     const std::vector<float> before = scores;
     for (size_t k = 0; k < members.size(); ++k) {
-        if (!off[k])
+        if (grade[k] == Exposure::Fine)
             continue;
         // Twice the noise: clipping and lifted shadows move the focus figure a little too.
         const float sharp = members[k]->sharpness * (1.0f - 2.0f * sharpnessNoise);
         float best = -1.0f;
         for (size_t j = 0; j < members.size(); ++j)
-            if (!off[j] && members[j]->sharpness >= sharp)
+            if (grade[j] < grade[k] && members[j]->sharpness >= sharp)
                 best = std::max(best, before[j]);
         if (best >= 0.0f)
-            keepBelow(scores[k], best, closeGap);
+            keepBelow(scores[k], best, grade[k] == Exposure::Off ? closeGap : 0.5f * closeGap);
     }
 }
 
@@ -331,7 +342,7 @@ void scoreGroup(PhotoGroup &g, const std::vector<Photo> &photos, float floor)
         scores[k] = memberScore(*members[k], v, t, peopleGroup && members[k]->faceCount < 1);
     }
     if (len > 1) {
-        keepBelowBetterExposed(scores, members, offExposure(members));
+        keepBelowBetterExposed(scores, members, exposureInGroup(members));
         keepBelowOpenEyed(scores, members);
     }
     const std::vector<bool> dup = markDuplicates(members, scores);

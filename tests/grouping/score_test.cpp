@@ -183,6 +183,13 @@ TEST(Scoring, BadlyExposedFrameNeverBeatsAnEquallySharpSibling)
     // A frame clearly sharper than the well-exposed ones may still win: focus comes first.
     const Photo sharpOver = exposed(1, 600.0f, 0.9f, 0.37f, 0.09f, 0.001f);
     EXPECT_EQ(scored({right, sharpOver, soft}).recommended, 1);
+    // A third of a stop over with nothing clipped is a doubt, not a fault: as sharp, the frame
+    // exposed like the others is recommended, only just, and the user is asked to look.
+    const Photo brighter = exposed(1, 402.0f, 0.82f, 0.33f, 0.04f, 0.030f);
+    const PhotoGroup doubt = scored({right, brighter, soft});
+    EXPECT_EQ(doubt.recommended, 0);
+    EXPECT_NEAR(doubt.scores[0] - doubt.scores[1], 0.0175f, 1e-5);
+    EXPECT_TRUE(doubt.needsReview);
     // Two frames a stop apart with nothing clipped on either: neither is called off.
     const PhotoGroup pair = scored({exposed(0, 400.0f, 1.0f, 0.30f, 0, 0), exposed(1, 400.0f, 1.0f, 0.41f, 0, 0)});
     EXPECT_EQ(pair.scores[0], pair.scores[1]);
