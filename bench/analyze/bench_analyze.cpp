@@ -10,6 +10,7 @@
 #include "vision/testphotos.h"
 
 #include "analysis/analyzer.h"
+#include "analysis/focus.h"
 #include "analysis/imagestats.h"
 #include "analysis/thumbnail.h"
 #include "vision/facevision.h"
@@ -99,6 +100,10 @@ int stages(const QString &path, std::map<QString, double> &ms)
     t.lap("decode");
     Analyzer::grayStats(small);
     t.lap("statistics");
+    const QImage focusGray = Analyzer::grayAt(large, 1200);
+    t.lap("focus grey");
+    Analyzer::focusRatio(focusGray, {}, 32);
+    t.lap("focus");
     // People and the scene print in one pass; the face search looks for small faces only
     // around the people.
     const std::optional<std::vector<QPointF>> people = neural::personCentres(large);
@@ -177,7 +182,7 @@ int main(int argc, char **argv)
     std::printf("baseline: full-size decode %.1f ms per photo\n", baseline);
     std::printf("%-14s %9s %8s\n", "stage", "ms/photo", "ratio");
     double sum = 0;
-    for (const char *stage : {"decode", "statistics", "people, scene", "faces", "landmarks",
+    for (const char *stage : {"decode", "statistics", "focus grey", "focus", "people, scene", "faces", "landmarks",
                               "face prints", "colour prints"}) {
         const double v = ms[stage] / files.size();
         sum += v;

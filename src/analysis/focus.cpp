@@ -31,24 +31,37 @@ struct TileEnergy {
 
 // Mean squared second difference along each direction over rows [y0, y1) and columns
 // [x0, x1) of a float image of width w; the caller keeps the range one pixel off every edge.
+// Each row is summed in eight float lanes that the compiler runs side by side (the squares of
+// whole and quarter grey levels are exact in a float), and the rows in doubles.
 void secondDifferences(const std::vector<float> &g, int w, int x0, int x1, int y0, int y1,
                        double (&out)[kDirections])
 {
+    constexpr int kLanes = 8;
     const ptrdiff_t step[kDirections] = {1, w, w + 1, w - 1};
-    double sum[kDirections] = {};
-    for (int y = y0; y < y1; ++y) {
-        const float *row = g.data() + size_t(y) * size_t(w);
-        for (int x = x0; x < x1; ++x) {
-            const float *p = row + x;
-            for (int d = 0; d < kDirections; ++d) {
-                const float v = p[-step[d]] + p[step[d]] - 2.0f * p[0];
-                sum[d] += double(v * v);
+    const int n = x1 - x0;
+    for (int d = 0; d < kDirections; ++d) {
+        const ptrdiff_t s = step[d];
+        double sum = 0;
+        for (int y = y0; y < y1; ++y) {
+            const float *p = g.data() + size_t(y) * size_t(w) + size_t(x0);
+            float lane[kLanes] = {};
+            int x = 0;
+            for (; x + kLanes <= n; x += kLanes)
+                for (int l = 0; l < kLanes; ++l) {
+                    const float v = p[x + l - s] + p[x + l + s] - 2.0f * p[x + l];
+                    lane[l] += v * v;
+                }
+            double row = 0;
+            for (float v : lane)
+                row += double(v);
+            for (; x < n; ++x) {
+                const float v = p[x - s] + p[x + s] - 2.0f * p[x];
+                row += double(v * v);
             }
+            sum += row;
         }
+        out[d] = sum / double(n * (y1 - y0));
     }
-    const double n = double((x1 - x0) * (y1 - y0));
-    for (int d = 0; d < kDirections; ++d)
-        out[d] = sum[d] / n;
 }
 
 } // namespace
