@@ -95,10 +95,8 @@ int stages(const QString &path, std::map<QString, double> &ms)
     const Vision &vision = defaultVision();
     Timer t(ms);
     const QImage large = Analyzer::thumbnailImageAtLeast(path, 2400, 2000);
-    const QImage small = large.scaled(Analyzer::boundedSize(large.size(), 900), Qt::IgnoreAspectRatio,
-                                      Qt::SmoothTransformation);
     t.lap("decode");
-    Analyzer::grayStats(small);
+    Analyzer::grayStats(large);
     t.lap("statistics");
     const QImage focusGray = Analyzer::grayAt(large, 1200);
     t.lap("focus grey");

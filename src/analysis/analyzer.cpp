@@ -10,7 +10,7 @@ namespace mendral::Analyzer {
 
 namespace {
 
-constexpr int kSmallSide = 900;   // exposure statistics
+constexpr int kSmallSide = 900;   // files that cannot be read larger
 constexpr int kLargeSide = 2400;  // faces, people, scene and face prints, colours, eyes
 // A JPEG is read at half size when that gives at least this: a 12-MP frame at 2000 pixels
 // rather than 2400 (half the decoding time, and no resample). The face search enlarges it to
@@ -42,22 +42,12 @@ double area(const FaceObservation &f)
     return f.boundingBox.w * f.boundingBox.h;
 }
 
-// Both renditions from one decode: the small one is the large one scaled down, which costs
-// far less than decoding the file a second time (and HEIC and RAW decodes are the dearest).
-// A file too small for either size gives the same image twice, as two decodes would.
-bool renditions(const QString &url, QImage &small, QImage &large)
+// The rendition every measure reads, from one decode at 2000 to 2400 pixels; a file that
+// cannot be read that large is read at up to 900.
+QImage rendition(const QString &url)
 {
-    large = thumbnailImageAtLeast(url, kLargeSide, kLargeSideAtLeast);
-    if (large.isNull()) {
-        small = thumbnailImage(url, kSmallSide);
-        large = small;
-        return !small.isNull();
-    }
-    const QSize size = boundedSize(large.size(), kSmallSide);
-    small = size == large.size()
-        ? large
-        : large.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return !small.isNull();
+    const QImage large = thumbnailImageAtLeast(url, kLargeSide, kLargeSideAtLeast);
+    return large.isNull() ? thumbnailImage(url, kSmallSide) : large;
 }
 
 // Focus of one face on the focus rendition, from the middle of its box: eyes, brows, nose and
@@ -151,12 +141,13 @@ std::optional<PhotoAnalysis> analyzeFile(const QString &url, const Vision &visio
 {
     if (report)
         report->clear();
-    QImage small, large;
-    if (!renditions(url, small, large))
+    const QImage large = rendition(url);
+    if (large.isNull())
         return std::nullopt;
 
     PhotoAnalysis a;
-    const std::optional<GrayStats> stats = grayStats(small);
+    // Exposure statistics on a 320-pixel grey copy, scaled straight from the large rendition.
+    const std::optional<GrayStats> stats = grayStats(large);
     a.exposure = stats ? stats->exposureScore : 0.5f;
     if (stats) {
         a.brightness = stats->brightness;
