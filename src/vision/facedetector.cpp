@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 namespace mendral {
 
@@ -55,35 +56,25 @@ cv::Mat wrapped(const Grey &image)
     return cv::Mat(int(image.nr()), int(image.nc()), CV_8UC1, const_cast<unsigned char *>(&image[0][0]));
 }
 
-// The grey image the detector searches: `image` scaled to `w` × `h`. OpenCV makes the grey
-// copy of an RGB image several times faster than QImage does (2400 × 1600: about 2 against
-// 17 ms).
-Grey searchedGrey(const QImage &image, int w, int h)
+// `image` in grey at its own size: by OpenCV for an image searched at its own size, which
+// makes the grey copy of an RGB image several times faster than QImage does (2400 × 1600:
+// about 2 against 17 ms); by QImage for one to be enlarged, as the detector's thresholds
+// were measured with.
+Grey nativeGrey(const QImage &image, bool enlarged)
 {
-    Grey out(h, w);
+    Grey out(image.height(), image.width());
     const bool rgb = image.format() == QImage::Format_RGB888;
     const bool bgra = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32;
-    if (w == image.width() && h == image.height() && (rgb || bgra)) {
+    if (!enlarged && (rgb || bgra)) {
         const cv::Mat source(image.height(), image.width(), rgb ? CV_8UC3 : CV_8UC4,
                              const_cast<uchar *>(image.constBits()), size_t(image.bytesPerLine()));
         cv::Mat target = wrapped(out);
         cv::cvtColor(source, target, rgb ? cv::COLOR_RGB2GRAY : cv::COLOR_BGRA2GRAY);
         return out;
     }
-    // Enlarged (the analysis reads a 12-MP JPEG at 2000 pixels and searches it at 2400) by
-    // OpenCV's bilinear resize: Qt's smooth scaling took about 50 ms of a frame with people.
-    QImage work = image.convertToFormat(QImage::Format_Grayscale8);
-    if (w >= work.width() && h >= work.height() && work.size() != QSize(w, h)) {
-        const cv::Mat source(work.height(), work.width(), CV_8UC1, const_cast<uchar *>(work.constBits()),
-                             size_t(work.bytesPerLine()));
-        cv::Mat target = wrapped(out);
-        cv::resize(source, target, target.size(), 0, 0, cv::INTER_LINEAR);
-        return out;
-    }
-    if (work.size() != QSize(w, h))
-        work = work.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    for (int y = 0; y < h && y < work.height(); ++y)
-        std::memcpy(&out[y][0], work.constScanLine(y), size_t(std::min(w, work.width())));
+    const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+    for (int y = 0; y < grey.height(); ++y)
+        std::memcpy(&out[y][0], grey.constScanLine(y), size_t(grey.width()));
     return out;
 }
 
@@ -103,10 +94,10 @@ Grey cropped(const Grey &image, const dlib::rectangle &r)
 // found. OpenCV's plain bilinear resize, faster still, samples at pixel centres and lost one
 // face on each card; an area-averaging resize straight to the coarse size gave a false hit
 // (score 0.175) on a group photo where the full search has none.
-Grey coarseLevel(const Grey &grey)
+Grey coarseLevel(const Grey &grey, unsigned long steps = kFineLevels)
 {
     cv::Mat level = wrapped(grey);
-    for (unsigned long step = 0; step < kFineLevels; ++step) {
+    for (unsigned long step = 0; step < steps; ++step) {
         cv::Mat next;
         const cv::Size size(5 * level.cols / 6, 5 * level.rows / 6);
         const cv::Matx23d corners((level.cols - 1) / double(std::max(size.width - 1, 1)), 0, 0, 0,
@@ -119,6 +110,62 @@ Grey coarseLevel(const Grey &grey)
         std::memcpy(&out[y][0], level.ptr(y), size_t(level.cols));
     return out;
 }
+
+// The image the detector searches, in grey at `w` × `h`, made when first asked for.
+class SearchedGrey {
+public:
+    SearchedGrey(const QImage &image, int w, int h) : m_image(image), m_w(w), m_h(h) {}
+
+    long nc() const { return m_w; }
+    long nr() const { return m_h; }
+
+    const Grey &full()
+    {
+        if (m_w == m_image.width() && m_h == m_image.height())
+            return native();
+        if (!m_full) {
+            m_full = std::make_unique<Grey>(m_h, m_w);
+            cv::Mat target = wrapped(*m_full);
+            if (enlarged()) {
+                // Enlarged (the analysis reads a 12-MP JPEG at 2000 pixels and searches it at
+                // 2400) by OpenCV's bilinear resize: Qt's smooth scaling took about 50 ms of a
+                // frame with people.
+                cv::resize(wrapped(native()), target, target.size(), 0, 0, cv::INTER_LINEAR);
+            } else {
+                const QImage work = m_image.convertToFormat(QImage::Format_Grayscale8)
+                                        .scaled(m_w, m_h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+                for (int y = 0; y < m_h && y < work.height(); ++y)
+                    std::memcpy(&(*m_full)[y][0], work.constScanLine(y), size_t(std::min(m_w, work.width())));
+            }
+        }
+        return *m_full;
+    }
+
+    // Level kFineLevels of the pyramid over the searched image. Where the pyramid's first
+    // step gives the image's own size back (2000 pixels searched at 2400), the steps start from
+    // the image rather than from its enlargement: the enlargement is then made only for a
+    // search around people, which most frames do not need.
+    Grey coarse()
+    {
+        if (enlarged() && 5 * m_w / 6 == m_image.width() && 5 * m_h / 6 == m_image.height())
+            return coarseLevel(native(), kFineLevels - 1);
+        return coarseLevel(full());
+    }
+
+private:
+    bool enlarged() const { return m_w >= m_image.width() && m_h >= m_image.height(); }
+
+    const Grey &native()
+    {
+        if (!m_native)
+            m_native = std::make_unique<Grey>(nativeGrey(m_image, enlarged() && QSize(m_w, m_h) != m_image.size()));
+        return *m_native;
+    }
+
+    const QImage &m_image;
+    const int m_w, m_h;
+    std::unique_ptr<Grey> m_native, m_full;
+};
 
 // The place around some people, in pixels of the searched image.
 struct Place {
@@ -157,11 +204,11 @@ std::vector<Place> aroundPeople(const std::vector<QPointF> &people, long width, 
 // small ones around the people whose faces the coarse search did not find (a place with as
 // many faces as people is done). Overlapping finds of the two keep the higher score, as the
 // detector's own suppression of overlaps does.
-void searchAroundPeople(Detectors &d, const Grey &grey, const std::vector<QPointF> &people,
+void searchAroundPeople(Detectors &d, SearchedGrey &grey, const std::vector<QPointF> &people,
                         double minConfidence, std::vector<dlib::rect_detection> &found)
 {
     const dlib::pyramid_down<6> pyramid;
-    const Grey coarse = coarseLevel(grey);
+    const Grey coarse = grey.coarse();
     std::vector<dlib::rect_detection> candidates;
     d.all(coarse, candidates, 0.0);
     for (dlib::rect_detection &c : candidates)
@@ -177,7 +224,7 @@ void searchAroundPeople(Detectors &d, const Grey &grey, const std::vector<QPoint
         if (faces >= place.people)
             continue;
         std::vector<dlib::rect_detection> near;
-        d.fine(cropped(grey, place.rect), near, 0.0);
+        d.fine(cropped(grey.full(), place.rect), near, 0.0);
         for (dlib::rect_detection &n : near) {
             n.rect = dlib::translate_rect(n.rect, place.rect.tl_corner());
             candidates.push_back(n);
@@ -219,11 +266,11 @@ std::vector<DetectedFace> detectFaces(const QImage &image, const FaceSearch &sea
     std::vector<dlib::rect_detection> found;
     try {
         Detectors &d = threadDetectors();
-        const Grey grey = searchedGrey(image, w, h);
+        SearchedGrey grey(image, w, h);
         if (search.people)
             searchAroundPeople(d, grey, *search.people, search.minConfidence, found);
         else
-            d.all(grey, found, 0.0);
+            d.all(grey.full(), found, 0.0);
     } catch (...) {
         return faces;
     }
