@@ -18,10 +18,12 @@ namespace mendral::Analyzer {
 inline constexpr int analysisVersion = 20;
 
 /**
- * The analysis record of one image file: exposure of the 900-pixel rendition, focus of the
- * scene and the subjects' faces at 1200 pixels, the scene print of its centre square, faces with quality, eyes and prints, hair and torso colours of the
- * main face, and the people count. Nothing only when no rendition of the file can be made;
- * every later failure leaves its fields at their empty values. Re-entrant.
+ * The analysis record of one image file, all read from one rendition of 2000 to 2400 pixels:
+ * exposure of a 320-pixel grey copy, focus of the scene and the subjects' faces at 1200
+ * pixels, the scene print of its centre square, faces with quality, eyes and prints, hair and
+ * torso colours of the main face, and the people count. Nothing only when no rendition of the
+ * file can be made (files that cannot be read that large are read at up to 900 pixels); every
+ * later failure leaves its fields at their empty values. Re-entrant.
  */
 std::optional<PhotoAnalysis> analyze(const QString &url, const Vision &vision = defaultVision());
 

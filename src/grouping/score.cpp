@@ -203,7 +203,7 @@ void keepBelowOpenEyed(std::vector<float> &scores, const std::vector<const Photo
         const float sharp = members[k]->sharpness;
         float asSharp = -1.0f, softer = -1.0f;
         for (size_t j = 0; j < members.size(); ++j) {
-            if (!(members[j]->eyeOpen >= 0.35f) || members[j]->sharpness < sharp * eyesOverFocus)
+            if (!(members[j]->eyeOpen >= Photo::openEyesFrom) || members[j]->sharpness < sharp * eyesOverFocus)
                 continue;
             float &best = members[j]->sharpness >= sharp * (1.0f - 2.0f * sharpnessNoise) ? asSharp : softer;
             best = std::max(best, before[j]);

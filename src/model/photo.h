@@ -49,8 +49,10 @@ struct Photo {
     QString name() const;
     /** The primary file, then the companions in order. */
     QStringList allFiles() const;
+    /** Eye openness from which eyes read open; measured eyes below it are likely closed. */
+    static constexpr float openEyesFrom = 0.35f;
     /** Eyes measured and likely closed. */
-    bool suspectEyes() const { return eyeOpen >= 0.0f && eyeOpen < 0.35f; }
+    bool suspectEyes() const { return eyeOpen >= 0.0f && eyeOpen < openEyesFrom; }
 
     void apply(const PhotoAnalysis &analysis);
     PhotoAnalysis analysis() const;
